@@ -1,0 +1,52 @@
+// The frame of a traced operation, and the identification text of a source.
+#ifndef ZROI_LIB_ZROFRAME_HPP
+#define ZROI_LIB_ZROFRAME_HPP
+
+#include "zrecs/zrecs.h"
+#include "zroi/zroerr.hpp"
+
+// A traced operation opens a ZroFrame first thing:
+//
+//     unsigned char ZroCac::read(unsigned length, char*& data) {
+//         ZroFrame frame(*this, 4);
+//         ...                         // every return writes the exit record
+//     }
+//
+// The constructor calls the hook with 4 and writes the entry record; the
+// destructor writes the exit record with the reason code the object holds
+// then, on every way out. With nobody listening each is one load and a branch.
+class ZroFrame {
+public:
+    ZroFrame(const ZroErr& object, unsigned function) noexcept : object_(object), function_(function)
+    {
+        zrecs_hook(4);
+        zrecs_entry(ZRO_TRACE_COMPONENT, function);
+    }
+    ~ZroFrame()
+    {
+        zrecs_exit(ZRO_TRACE_COMPONENT, function_, static_cast<unsigned>(object_.reasonCode()));
+    }
+    ZroFrame(const ZroFrame&) = delete;
+    ZroFrame& operator=(const ZroFrame&) = delete;
+
+private:
+    const ZroErr& object_;
+    unsigned function_;
+};
+
+#ifndef ZROI_VERSION
+#define ZROI_VERSION "0.0.0"
+#endif
+#ifndef ZROI_SOURCE_REVISION
+#define ZROI_SOURCE_REVISION "0000000000000000000000000000000000000000"
+#endif
+
+// Every source file of the library carries one identification text, kept in
+// the library file so that `strings libzroi.so | grep ZRMBID` lists them.
+#define ZROI_IDENT(path)                                                              \
+    namespace {                                                                       \
+    [[maybe_unused]] __attribute__((used)) const char zroIdentification[] =           \
+        "@(#) ZRMBID sn=" ZROI_VERSION " su=" ZROI_SOURCE_REVISION " pn=" path;       \
+    }
+
+#endif // ZROI_LIB_ZROFRAME_HPP

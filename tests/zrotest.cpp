@@ -1,0 +1,145 @@
+#include "zrotest.hpp"
+
+#include "zroalloc.hpp"
+
+void ZroTest::SetUp()
+{
+    zrecs_set_listener(&ZroTest::listen, this);
+    zrecs_set_pointer_check(&ZroTest::check, this);
+}
+
+void ZroTest::TearDown()
+{
+    zroi_test_fail_allocation(0, 0);
+    zrecs_set_listener(nullptr, nullptr);
+    zrecs_set_pointer_check(nullptr, nullptr);
+}
+
+void ZroTest::refuse(const void* start, unsigned length, unsigned mode)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    refused_.push_back({static_cast<const char*>(start), length, mode});
+}
+
+void ZroTest::allowAll()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    refused_.clear();
+}
+
+void ZroTest::failAllocation(unsigned long nth, bool persistent)
+{
+    zroi_test_fail_allocation(nth, persistent ? 1 : 0);
+}
+
+std::vector<TraceEvent> ZroTest::events() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+}
+
+void ZroTest::clearEvents()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.clear();
+}
+
+std::vector<std::string> ZroTest::texts() const
+{
+    std::vector<std::string> out;
+    for (const TraceEvent& e : events())
+        if (e.kind == ZRECS_TEXT) out.push_back(e.text);
+    return out;
+}
+
+std::vector<unsigned> ZroTest::textFunctions() const
+{
+    std::vector<unsigned> out;
+    for (const TraceEvent& e : events())
+        if (e.kind == ZRECS_TEXT) out.push_back(e.function);
+    return out;
+}
+
+std::vector<std::string> ZroTest::records() const
+{
+    std::vector<std::string> out;
+    for (const TraceEvent& e : events()) {
+        if (e.kind == ZRECS_ENTRY) out.push_back("entry " + std::to_string(e.function));
+        if (e.kind == ZRECS_EXIT)
+            out.push_back("exit " + std::to_string(e.function) + " " + std::to_string(e.value));
+    }
+    return out;
+}
+
+void ZroTest::expectOnlyText(unsigned function, const std::string& text) const
+{
+    std::vector<TraceEvent> all = events();
+    std::vector<const TraceEvent*> found;
+    for (const TraceEvent& e : all)
+        if (e.kind == ZRECS_TEXT) found.push_back(&e);
+    ASSERT_EQ(found.size(), 1u) << "expected one text: " << text;
+    EXPECT_EQ(found[0]->component, 31u);
+    EXPECT_EQ(found[0]->function, function);
+    EXPECT_EQ(found[0]->text, text);
+    // Every text is announced by the hook with 1 immediately before it.
+    const TraceEvent* previous = nullptr;
+    for (const TraceEvent& e : all) {
+        if (&e == found[0]) break;
+        previous = &e;
+    }
+    ASSERT_NE(previous, nullptr);
+    EXPECT_EQ(previous->kind, ZRECS_HOOK);
+    EXPECT_EQ(previous->value, 1u);
+}
+
+void ZroTest::expectNoText() const
+{
+    EXPECT_TRUE(texts().empty()) << "unexpected text: " << texts().front();
+}
+
+void ZroTest::expectFrame(unsigned function, unsigned reason) const
+{
+    std::vector<TraceEvent> all = events();
+    ASSERT_GE(all.size(), 3u);
+    EXPECT_EQ(all[0].kind, ZRECS_HOOK);
+    EXPECT_EQ(all[0].value, 4u);
+    EXPECT_EQ(all[1].kind, ZRECS_ENTRY);
+    EXPECT_EQ(all[1].component, 31u);
+    EXPECT_EQ(all[1].function, function);
+    EXPECT_EQ(all[1].value, 0u);
+    const TraceEvent& last = all.back();
+    EXPECT_EQ(last.kind, ZRECS_EXIT);
+    EXPECT_EQ(last.component, 31u);
+    EXPECT_EQ(last.function, function);
+    EXPECT_EQ(last.value, reason);
+}
+
+void ZroTest::expectCodes(const ZroErr& object, int32_t completion, int32_t reason)
+{
+    EXPECT_EQ(object.completionCode(), completion);
+    EXPECT_EQ(object.reasonCode(), reason);
+}
+
+void ZroTest::listen(const zrecs_event* event, void* context)
+{
+    ZroTest* self = static_cast<ZroTest*>(context);
+    TraceEvent e{event->kind,  event->component, event->function, event->value,
+                 event->text != nullptr ? event->text : "", event->start, event->length,
+                 event->result};
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    self->events_.push_back(std::move(e));
+}
+
+int ZroTest::check(const void* start, unsigned length, unsigned mode, void* context)
+{
+    ZroTest* self = static_cast<ZroTest*>(context);
+    if (zrecs_default_pointer_check(start, length, mode, nullptr) != 0) return 1;
+    const char* begin = static_cast<const char*>(start);
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    for (const Refused& r : self->refused_) {
+        if (r.mode != 0 && r.mode != mode) continue;
+        bool overlaps = begin < r.start + r.length && r.start < begin + length;
+        if (overlaps) return 1;
+    }
+    return 0;
+}

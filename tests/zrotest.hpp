@@ -1,0 +1,76 @@
+// The shared test fixture: records every zrecs event and refuses chosen storage.
+#ifndef ZROI_TESTS_ZROTEST_HPP
+#define ZROI_TESTS_ZROTEST_HPP
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "zrecs/zrecs.h"
+#include "zroi/zroerr.hpp"
+
+struct TraceEvent {
+    zrecs_kind kind;
+    unsigned component;
+    unsigned function;
+    unsigned value;
+    std::string text;
+    const void* start;
+    unsigned length;
+    int result;
+};
+
+// Every test of the library derives from ZroTest. While a test runs:
+// - every zrecs call is recorded in events() (thread-safe);
+// - pointer checks answer as the default check does, except for ranges
+//   passed to refuse(), which are refused when the checked range overlaps;
+// - allocation failure can be planned with failAllocation().
+class ZroTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    /// Refuses checks in `mode` (1 read, 2 write, 0 both) that overlap
+    /// `length` bytes at `start`.
+    void refuse(const void* start, unsigned length, unsigned mode = 0);
+    void allowAll();
+
+    /// The `nth` allocation from now fails (and every later one if persistent).
+    static void failAllocation(unsigned long nth, bool persistent = false);
+
+    std::vector<TraceEvent> events() const;
+    void clearEvents();
+    /// The texts written, in order.
+    std::vector<std::string> texts() const;
+    /// The function numbers of the texts written, in order.
+    std::vector<unsigned> textFunctions() const;
+    /// Entry and exit records as "entry 4" / "exit 4 6114", in order.
+    std::vector<std::string> records() const;
+
+    /// Expects exactly one text since the last clearEvents(): `text` under `function`.
+    void expectOnlyText(unsigned function, const std::string& text) const;
+    /// Expects no text since the last clearEvents().
+    void expectNoText() const;
+    /// Expects the frame of `function`: hook 4, entry, ..., exit with `reason`,
+    /// as the first and last records since the last clearEvents().
+    void expectFrame(unsigned function, unsigned reason) const;
+    /// Expects the codes of `object`.
+    static void expectCodes(const ZroErr& object, int32_t completion, int32_t reason);
+
+private:
+    static void listen(const zrecs_event* event, void* context);
+    static int check(const void* start, unsigned length, unsigned mode, void* context);
+
+    struct Refused {
+        const char* start;
+        unsigned length;
+        unsigned mode;
+    };
+    mutable std::mutex mutex_;
+    std::vector<TraceEvent> events_;
+    std::vector<Refused> refused_;
+};
+
+#endif // ZROI_TESTS_ZROTEST_HPP
