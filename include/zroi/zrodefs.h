@@ -98,35 +98,38 @@ static_assert(sizeof(ZRFMT_NONE) == ZRFMT_WIDTH + 1 && sizeof(ZRFMT_STRING) == Z
 
 /// The message descriptor that travels with a message's data.
 struct ZRMD {
+    // report, messageType, expiry, priority, persistence, backoutCount,
+    // putApplType and the four words from sequenceNumber on are carried
+    // with the message but not interpreted by this library.
     char strucId[4];
     int32_t version;
-    int32_t word8;
-    int32_t word12;
-    int32_t word16;
+    int32_t report;
+    int32_t messageType;
+    int32_t expiry;
     int32_t feedback;
     int32_t encoding;
     int32_t codedCharSetId;
     char format[8];
-    int32_t word40;
-    int32_t word44;
+    int32_t priority;
+    int32_t persistence;
     unsigned char messageId[24];
     unsigned char correlationId[24];
-    int32_t word96;
+    int32_t backoutCount;
     char replyToQueueName[48];
     char replyToQueueManagerName[48];
     char userId[12];
     unsigned char accountingToken[32];
     char applIdData[32];
-    int32_t word272;
+    int32_t putApplType;
     char putApplName[28];
     char putDate[8];
     char putTime[8];
     char applOriginData[4];
     unsigned char groupId[24];
-    int32_t word348;
-    int32_t word352;
-    int32_t word356;
-    int32_t word360;
+    int32_t sequenceNumber;
+    int32_t segmentOffset;
+    int32_t messageFlags;
+    int32_t originalLength;
 };
 
 constexpr char ZRMD_STRUC_ID[] = "MD  ";
@@ -141,33 +144,33 @@ static_assert(sizeof(ZRMD_STRUC_ID) - 1 == sizeof(ZRMD::strucId));
 static_assert(sizeof(ZRMD::format) == ZRFMT_WIDTH);
 static_assert(offsetof(ZRMD, strucId) == 0);
 static_assert(offsetof(ZRMD, version) == 4);
-static_assert(offsetof(ZRMD, word8) == 8);
-static_assert(offsetof(ZRMD, word12) == 12);
-static_assert(offsetof(ZRMD, word16) == 16);
+static_assert(offsetof(ZRMD, report) == 8);
+static_assert(offsetof(ZRMD, messageType) == 12);
+static_assert(offsetof(ZRMD, expiry) == 16);
 static_assert(offsetof(ZRMD, feedback) == 20);
 static_assert(offsetof(ZRMD, encoding) == 24);
 static_assert(offsetof(ZRMD, codedCharSetId) == 28);
 static_assert(offsetof(ZRMD, format) == 32);
-static_assert(offsetof(ZRMD, word40) == 40);
-static_assert(offsetof(ZRMD, word44) == 44);
+static_assert(offsetof(ZRMD, priority) == 40);
+static_assert(offsetof(ZRMD, persistence) == 44);
 static_assert(offsetof(ZRMD, messageId) == 48);
 static_assert(offsetof(ZRMD, correlationId) == 72);
-static_assert(offsetof(ZRMD, word96) == 96);
+static_assert(offsetof(ZRMD, backoutCount) == 96);
 static_assert(offsetof(ZRMD, replyToQueueName) == 100);
 static_assert(offsetof(ZRMD, replyToQueueManagerName) == 148);
 static_assert(offsetof(ZRMD, userId) == 196);
 static_assert(offsetof(ZRMD, accountingToken) == 208);
 static_assert(offsetof(ZRMD, applIdData) == 240);
-static_assert(offsetof(ZRMD, word272) == 272);
+static_assert(offsetof(ZRMD, putApplType) == 272);
 static_assert(offsetof(ZRMD, putApplName) == 276);
 static_assert(offsetof(ZRMD, putDate) == 304);
 static_assert(offsetof(ZRMD, putTime) == 312);
 static_assert(offsetof(ZRMD, applOriginData) == 320);
 static_assert(offsetof(ZRMD, groupId) == 324);
-static_assert(offsetof(ZRMD, word348) == 348);
-static_assert(offsetof(ZRMD, word352) == 352);
-static_assert(offsetof(ZRMD, word356) == 356);
-static_assert(offsetof(ZRMD, word360) == 360);
+static_assert(offsetof(ZRMD, sequenceNumber) == 348);
+static_assert(offsetof(ZRMD, segmentOffset) == 352);
+static_assert(offsetof(ZRMD, messageFlags) == 356);
+static_assert(offsetof(ZRMD, originalLength) == 360);
 
 // --- Dead-letter header ----------------------------------------------------
 
