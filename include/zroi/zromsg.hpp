@@ -94,8 +94,8 @@ public:
     void setPersistence(int32_t value) noexcept { descriptor_.persistence = value; }
     int32_t backoutCount() const noexcept { return descriptor_.backoutCount; }           // (0)
     void setBackoutCount(int32_t value) noexcept { descriptor_.backoutCount = value; }
-    int32_t putApplicationType() const noexcept { return descriptor_.putApplicationType; } // (0)
-    void setPutApplicationType(int32_t value) noexcept { descriptor_.putApplicationType = value; }
+    int32_t putApplicationType() const noexcept { return descriptor_.putApplType; } // (0)
+    void setPutApplicationType(int32_t value) noexcept { descriptor_.putApplType = value; }
     int32_t sequenceNumber() const noexcept { return descriptor_.sequenceNumber; }       // (1)
     void setSequenceNumber(int32_t value) noexcept { descriptor_.sequenceNumber = value; }
     int32_t segmentOffset() const noexcept { return descriptor_.segmentOffset; }         // (0)

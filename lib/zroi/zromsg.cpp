@@ -118,9 +118,9 @@ void ZroMsg::setFormat(const char* name)
         zrofield::setText(descriptor_.field, sizeof descriptor_.field, text, '\0');                \
     }
 
-ZROMSG_TEXT_FIELD(applicationIdData, setApplicationIdData, applicationIdData)
-ZROMSG_TEXT_FIELD(applicationOriginData, setApplicationOriginData, applicationOriginData)
-ZROMSG_TEXT_FIELD(putApplicationName, setPutApplicationName, putApplicationName)
+ZROMSG_TEXT_FIELD(applicationIdData, setApplicationIdData, applIdData)
+ZROMSG_TEXT_FIELD(applicationOriginData, setApplicationOriginData, applOriginData)
+ZROMSG_TEXT_FIELD(putApplicationName, setPutApplicationName, putApplName)
 ZROMSG_TEXT_FIELD(putDate, setPutDate, putDate)
 ZROMSG_TEXT_FIELD(putTime, setPutTime, putTime)
 ZROMSG_TEXT_FIELD(replyToQueueManagerName, setReplyToQueueManagerName, replyToQueueManagerName)
