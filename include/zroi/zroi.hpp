@@ -3,6 +3,7 @@
 #define ZROI_ZROI_HPP
 
 #include "zroi/zrodefs.h"
+#include "zroi/zrocac.hpp"
 #include "zroi/zroerr.hpp"
 #include "zroi/zrotrc.hpp"
 
