@@ -659,8 +659,7 @@ TEST_F(ZroCacTest, AssignmentCopiesCodesMessageAndCursor)
 {
     ZroCac source;
     std::string hundred;
-    for (int i = 0; i < 100; ++i)
-        hundred += static_cast<char>('A' + i % 26);
+    for (int i = 0; i < 100; ++i) hundred += static_cast<char>('A' + i % 26);
     fill(source, hundred, 80);
     char* none = nullptr;
     source.read(21, none); // leaves 2/6114 on the source
@@ -710,8 +709,7 @@ TEST_F(ZroCacTest, AssignmentIntoASmallerUserBuffer)
 {
     ZroCac source;
     std::string hundred(100, 's');
-    for (int i = 0; i < 100; ++i)
-        hundred[i] = static_cast<char>('0' + i % 10);
+    for (int i = 0; i < 100; ++i) hundred[i] = static_cast<char>('0' + i % 10);
     fill(source, hundred, 80);
 
     char storage[50] = {};

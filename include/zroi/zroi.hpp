@@ -2,8 +2,8 @@
 #ifndef ZROI_ZROI_HPP
 #define ZROI_ZROI_HPP
 
-#include "zroi/zrodefs.h"
 #include "zroi/zrocac.hpp"
+#include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
 #include "zroi/zrotrc.hpp"
 
