@@ -3,7 +3,11 @@
 #define ZROI_ZROI_HPP
 
 #include "zroi/zrodefs.h"
+#include "zroi/zrobin.hpp"
 #include "zroi/zroerr.hpp"
+#include "zroi/zroitm.hpp"
+#include "zroi/zrosem.hpp"
+#include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
 
 #endif // ZROI_ZROI_HPP
