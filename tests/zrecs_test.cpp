@@ -67,9 +67,11 @@ TEST_F(ZrecsTest, StrictCheckFollowsTheMemoryMap)
 
     EXPECT_EQ(zrecs_strict_pointer_check(pages, p, 2, nullptr), 0);
     EXPECT_EQ(zrecs_strict_pointer_check(pages, 2 * p, 1, nullptr), 0);
-    EXPECT_NE(zrecs_strict_pointer_check(pages + page, 1, 2, nullptr), 0) << "read-only page written";
+    EXPECT_NE(zrecs_strict_pointer_check(pages + page, 1, 2, nullptr), 0)
+        << "read-only page written";
     EXPECT_NE(zrecs_strict_pointer_check(pages, 2 * p, 2, nullptr), 0);
-    EXPECT_NE(zrecs_strict_pointer_check(pages + 2 * page, 1, 1, nullptr), 0) << "unmapped page read";
+    EXPECT_NE(zrecs_strict_pointer_check(pages + 2 * page, 1, 1, nullptr), 0)
+        << "unmapped page read";
     EXPECT_NE(zrecs_strict_pointer_check(pages + page, 2 * p, 1, nullptr), 0);
     EXPECT_NE(zrecs_strict_pointer_check(nullptr, 1, 1, nullptr), 0);
     EXPECT_EQ(zrecs_strict_pointer_check(nullptr, 0, 1, nullptr), 0);

@@ -123,8 +123,13 @@ void ZroTest::expectCodes(const ZroErr& object, int32_t completion, int32_t reas
 void ZroTest::listen(const zrecs_event* event, void* context)
 {
     ZroTest* self = static_cast<ZroTest*>(context);
-    TraceEvent e{event->kind,  event->component, event->function, event->value,
-                 event->text != nullptr ? event->text : "", event->start, event->length,
+    TraceEvent e{event->kind,
+                 event->component,
+                 event->function,
+                 event->value,
+                 event->text != nullptr ? event->text : "",
+                 event->start,
+                 event->length,
                  event->result};
     std::lock_guard<std::mutex> lock(self->mutex_);
     self->events_.push_back(std::move(e));

@@ -38,7 +38,8 @@ ZRECS_API int xcsCPInitTerm_e(unsigned int action);
 /* Entry record of a traced operation. */
 ZRECS_API int xtr_fnc_entryFn_e(unsigned int component, unsigned int function, unsigned int zero);
 /* Exit record of a traced operation, with the reason code of its object. */
-ZRECS_API int xtr_fnc_retcodeFn_e(unsigned int component, unsigned int function, unsigned int reason);
+ZRECS_API int xtr_fnc_retcodeFn_e(unsigned int component, unsigned int function,
+                                  unsigned int reason);
 /* One complete diagnostic line; the text carries no formatting arguments. */
 ZRECS_API int xtr_printfFn_e(unsigned int component, unsigned int function, unsigned int zero,
                              const char *text);
@@ -53,11 +54,12 @@ typedef struct zrecs_event {
     zrecs_kind kind;
     unsigned int component; /* ENTRY, EXIT, TEXT */
     unsigned int function;  /* ENTRY, EXIT, TEXT */
-    unsigned int value;     /* HOOK: its argument (4 or 1); EXIT: reason code; CHECK: mode (1 read, 2 write) */
-    const char *text;       /* TEXT: the text, valid during the call only; otherwise NULL */
-    const void *start;      /* CHECK: start of the storage */
-    unsigned int length;    /* CHECK: length in bytes */
-    int result;             /* CHECK: the answer given (0 accessible) */
+    /* HOOK: its argument (4 or 1); EXIT: reason code; CHECK: mode (1 read, 2 write) */
+    unsigned int value;
+    const char *text;    /* TEXT: the text, valid during the call only; otherwise NULL */
+    const void *start;   /* CHECK: start of the storage */
+    unsigned int length; /* CHECK: length in bytes */
+    int result;          /* CHECK: the answer given (0 accessible) */
 } zrecs_event;
 
 typedef void (*zrecs_listener)(const zrecs_event *event, void *context);

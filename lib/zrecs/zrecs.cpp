@@ -123,9 +123,15 @@ bool mapped_with_access(uintptr_t start, uintptr_t end, unsigned int mode)
             if (std::sscanf(line, "%jx-%jx %4s", &low, &high, perms) != 3) continue;
             bool allowed = (mode == 2) ? perms[1] == 'w' : perms[0] == 'r';
             if (low <= covered && covered < high) {
-                if (!allowed) { close(fd); return false; }
+                if (!allowed) {
+                    close(fd);
+                    return false;
+                }
                 covered = static_cast<uintptr_t>(high);
-                if (covered >= end) { done = true; break; }
+                if (covered >= end) {
+                    done = true;
+                    break;
+                }
             }
         }
         if (done) break;

@@ -41,5 +41,4 @@ unsigned long zroi_test_allocation_count(void)
 {
     return g_allocations.load(std::memory_order_relaxed);
 }
-
 }

@@ -17,7 +17,8 @@
 // then, on every way out. With nobody listening each is one load and a branch.
 class ZroFrame {
 public:
-    ZroFrame(const ZroErr& object, unsigned function) noexcept : object_(object), function_(function)
+    ZroFrame(const ZroErr& object, unsigned function) noexcept
+        : object_(object), function_(function)
     {
         zrecs_hook(4);
         zrecs_entry(ZRO_TRACE_COMPONENT, function);
@@ -68,10 +69,10 @@ private:
 
 // Every source file of the library carries one identification text, kept in
 // the library file so that `strings libzroi.so | grep ZRMBID` lists them.
-#define ZROI_IDENT(path)                                                              \
-    namespace {                                                                       \
-    [[maybe_unused]] __attribute__((used)) const char zroIdentification[] =           \
-        "@(#) ZRMBID sn=" ZROI_VERSION " su=" ZROI_SOURCE_REVISION " pn=" path;       \
+#define ZROI_IDENT(path)                                                        \
+    namespace {                                                                 \
+    [[maybe_unused]] __attribute__((used)) const char zroIdentification[] =     \
+        "@(#) ZRMBID sn=" ZROI_VERSION " su=" ZROI_SOURCE_REVISION " pn=" path; \
     }
 
 #endif // ZROI_LIB_ZROFRAME_HPP
