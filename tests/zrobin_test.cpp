@@ -42,7 +42,9 @@ TEST_F(ZroBinTest, BytesAreCopiedDeeply)
     unsigned char source[5] = {0, 'a', 0, 0xff, 'z'};
     ZroBin value(source, 5);
     source[1] = 'X';
-    EXPECT_EQ(bytes(value), std::string("\0a\0\xff" "z", 5));
+    EXPECT_EQ(bytes(value), std::string("\0a\0\xff"
+                                        "z",
+                                        5));
     ZroBin copy(value);
     EXPECT_NE(copy.dataPointer(), value.dataPointer());
     EXPECT_TRUE(copy == value);

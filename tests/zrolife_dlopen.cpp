@@ -42,7 +42,8 @@ std::vector<std::string> g_records;
 void listen(const zrecs_event* event, void*)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (event->kind == ZRECS_TEXT) g_texts.push_back({event->component, event->function, event->text});
+    if (event->kind == ZRECS_TEXT)
+        g_texts.push_back({event->component, event->function, event->text});
     if (event->kind == ZRECS_ENTRY) g_records.push_back("entry " + std::to_string(event->function));
     if (event->kind == ZRECS_EXIT)
         g_records.push_back("exit " + std::to_string(event->function) + " " +
@@ -94,9 +95,7 @@ protected:
         auto initialisations = reinterpret_cast<unsigned long (*)()>(
             dlsym(handle, "zroi_test_library_lock_initialisations"));
         EXPECT_NE(initialisations, nullptr);
-        if (initialisations != nullptr) {
-            EXPECT_EQ(initialisations(), 1u);
-        }
+        if (initialisations != nullptr) { EXPECT_EQ(initialisations(), 1u); }
         return handle;
     }
 };

@@ -298,9 +298,9 @@ TEST_F(ZroStrNumberTest, AppendingNumbers)
 
 TEST_F(ZroStrNumberTest, FormatsThatAreNotOneFloatingConversionAreNeverUsed)
 {
-    const char* const bad[] = {nullptr, "", "%s", "%n", "%d", "%f%f", "%", "%*f", "%.*f",
-                               "%lld", "%lf", "%1$f", "%'f", "%%", "x", "%5", "%.f%",
-                               "%1000f", "%.1000f", "%Lf%n", "%hf", "%p"};
+    const char* const bad[] = {nullptr, "",       "%s",      "%n",    "%d",  "%f%f", "%", "%*f",
+                               "%.*f",  "%lld",   "%lf",     "%1$f",  "%'f", "%%",   "x", "%5",
+                               "%.f%",  "%1000f", "%.1000f", "%Lf%n", "%hf", "%p"};
     for (const char* format : bad) {
         ZroStr s("v=");
         EXPECT_EQ(s.pasteIn(1.5, format), 0) << (format != nullptr ? format : "(null)");

@@ -25,7 +25,7 @@ using ZroStrThreadTest = ZroTest;
 
 TEST_F(ZroStrThreadTest, ConcurrentCopiesCreateOneLockAndKeepTheirCodes)
 {
-    ZroStrCleanUp(); // start without a shared lock: the threads race to create it
+    ZroStrCleanUp();                   // start without a shared lock: the threads race to create it
     ZroStr::copy(nullptr, 1, "", ' '); // shared codes 2/6108 to start with
     std::vector<ZroStr> strings;
     for (int t = 0; t < THREADS; ++t) strings.emplace_back(t % 3 == 0 ? "ABCDEF" : "AB");

@@ -2,8 +2,8 @@
 #ifndef ZROI_ZROI_HPP
 #define ZROI_ZROI_HPP
 
-#include "zroi/zrodefs.h"
 #include "zroi/zrobin.hpp"
+#include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
 #include "zroi/zroitm.hpp"
 #include "zroi/zrosem.hpp"

@@ -68,7 +68,8 @@ void showNuls(char* bytes, std::size_t n) noexcept
 {
     char* end = bytes + n;
     while (bytes != end) {
-        auto* nul = static_cast<char*>(std::memchr(bytes, 0, static_cast<std::size_t>(end - bytes)));
+        auto* nul =
+            static_cast<char*>(std::memchr(bytes, 0, static_cast<std::size_t>(end - bytes)));
         if (nul == nullptr) break;
         *nul = '.';
         bytes = nul + 1;
@@ -187,12 +188,10 @@ Conversion checkFormat(const char* format) noexcept
 int formatDouble(char (&area)[NUMBER_AREA], double value, const char* format) noexcept
 {
     switch (checkFormat(format)) {
-    case Conversion::Double:
-        return std::snprintf(area, sizeof area, format, value);
+    case Conversion::Double: return std::snprintf(area, sizeof area, format, value);
     case Conversion::LongDouble:
         return std::snprintf(area, sizeof area, format, static_cast<long double>(value));
-    case Conversion::Invalid:
-        break;
+    case Conversion::Invalid: break;
     }
     return -1;
 }
@@ -248,7 +247,8 @@ ZroStr::ZroStr(const void* data, unsigned length) { pasteIn(data, length); }
 
 ZroStr::ZroStr(const ZroStr& other) : ZroItm(other) { assign(other); }
 
-ZroStr::ZroStr(ZroStr&& other) noexcept : ZroItm(other), storage_(other.storage_), size_(other.size_)
+ZroStr::ZroStr(ZroStr&& other) noexcept
+    : ZroItm(other), storage_(other.storage_), size_(other.size_)
 {
     other.storage_ = nullptr;
     other.size_ = 0;
@@ -447,10 +447,7 @@ void ZroStr::operator+=(const ZroStr& other) { append(other.storage_, other.leng
 
 void ZroStr::operator+=(char c) { append(&c, c != '\0' ? 1 : 0); }
 
-void ZroStr::operator+=(const char* text)
-{
-    append(text, text != nullptr ? std::strlen(text) : 0);
-}
+void ZroStr::operator+=(const char* text) { append(text, text != nullptr ? std::strlen(text) : 0); }
 
 void ZroStr::operator+=(long value) { pasteIn(value); }
 
@@ -498,8 +495,7 @@ unsigned char ZroStr::copy(char* target, unsigned length, const char* source, Zr
         failOn(error, "static ZroString::copy (warning): string truncated", ZRCC_WARNING,
                ZRRC_DATA_TRUNCATED);
         return 1;
-    case Fill::Done:
-        break;
+    case Fill::Done: break;
     }
     return 1;
 }
@@ -516,8 +512,7 @@ unsigned char ZroStr::copy(char* target, unsigned length, const char* source, ch
         failShared("static ZroString::copy (warning): string truncated", ZRCC_WARNING,
                    ZRRC_DATA_TRUNCATED);
         return 1;
-    case Fill::Done:
-        break;
+    case Fill::Done: break;
     }
     return 1;
 }
