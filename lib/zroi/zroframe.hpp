@@ -35,6 +35,31 @@ private:
     unsigned function_;
 };
 
+// The frame of a step whose exit record carries an outcome in place of a
+// reason code: 0 unless the step reports otherwise before it ends.
+//
+//     {
+//         ZroStepFrame step(57);
+//         if (lock.lock()) step.report(1);
+//     }                                  // exit record 57 with 1 or 0
+class ZroStepFrame {
+public:
+    explicit ZroStepFrame(unsigned function) noexcept : function_(function)
+    {
+        zrecs_hook(4);
+        zrecs_entry(ZRO_TRACE_COMPONENT, function);
+    }
+    ~ZroStepFrame() { zrecs_exit(ZRO_TRACE_COMPONENT, function_, outcome_); }
+    ZroStepFrame(const ZroStepFrame&) = delete;
+    ZroStepFrame& operator=(const ZroStepFrame&) = delete;
+
+    void report(unsigned outcome) noexcept { outcome_ = outcome; }
+
+private:
+    unsigned function_;
+    unsigned outcome_ = 0;
+};
+
 #ifndef ZROI_VERSION
 #define ZROI_VERSION "0.0.0"
 #endif

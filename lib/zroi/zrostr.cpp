@@ -1,0 +1,751 @@
+// ZroStr: the string value, its conversions, searches and fixed-width copies,
+// and the string subsystem's shared state (copy codes and string lock).
+//
+// Every string with storage holds a NUL within it, so its text can always
+// be found with one bounded scan. Operations that build a new text allocate
+// exactly its size once, copy into it and only then release the old storage,
+// so an operand may be the string itself or lie inside its storage.
+#include "zroi/zrostr.hpp"
+
+#include <atomic>
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "zroalloc.hpp"
+#include "zroframe.hpp"
+#include "zroi/zrosem.hpp"
+#include "zrolock.hpp"
+
+ZROI_IDENT("lib/zroi/zrostr")
+
+namespace {
+
+constexpr unsigned FN_COPY = 43;
+constexpr unsigned FN_TOKEN = 44;
+constexpr unsigned FN_PASTE_IN = 45;
+constexpr unsigned FN_SET_STORAGE = 47;
+constexpr unsigned FN_STRIP_LEADING = 48;
+constexpr unsigned FN_STRIP_TRAILING = 49;
+constexpr unsigned FN_LOCK = 57;
+constexpr unsigned FN_UNLOCK = 58;
+constexpr unsigned FN_CONSTRUCT = 73;
+constexpr unsigned FN_CONCATENATE = 74;
+constexpr unsigned FN_SET = 75;
+constexpr unsigned FN_CLEAN_UP = 76;
+
+// The work area a number is formatted into: at most 19 characters and a NUL.
+constexpr unsigned NUMBER_AREA = 20;
+// A long is 64 bits here and needs up to 20 characters ("-9223372036854775808");
+// its area holds every value, as the 20 bytes held every 32-bit long.
+constexpr unsigned LONG_AREA = 21;
+// Width and precision in a format have at most this many digits: larger ones
+// cannot give a text that fits, and would only make the formatting slow.
+constexpr unsigned FORMAT_DIGITS = 3;
+
+// The shared copy codes: written by the shared-codes copy from any thread,
+// read by copyOut(char*, unsigned, char) under the shared string lock.
+std::atomic<int32_t> g_copyCompletion{0};
+std::atomic<int32_t> g_copyReason{0};
+// The shared string lock, created on first use and destroyed by ZroStrCleanUp.
+std::atomic<ZroSem*> g_stringLock{nullptr};
+
+char* obtain(std::size_t size) { return static_cast<char*>(zroAllocate(size)); }
+
+// The characters before the first NUL in `size` bytes at `storage`.
+unsigned textLength(const char* storage, unsigned size) noexcept
+{
+    if (storage == nullptr) return 0;
+    const void* nul = std::memchr(storage, 0, size);
+    return nul != nullptr ? static_cast<unsigned>(static_cast<const char*>(nul) - storage) : size;
+}
+
+// Replaces every NUL in `n` bytes at `bytes` by '.'.
+void showNuls(char* bytes, std::size_t n) noexcept
+{
+    char* end = bytes + n;
+    while (bytes != end) {
+        auto* nul =
+            static_cast<char*>(std::memchr(bytes, 0, static_cast<std::size_t>(end - bytes)));
+        if (nul == nullptr) break;
+        *nul = '.';
+        bytes = nul + 1;
+    }
+}
+
+// An error object with chosen codes: ZroErr's assignment copies both, which
+// is how the static copy sets codes on the caller's object.
+struct Codes : ZroErr {
+    Codes(int32_t completion, int32_t reason) noexcept { setCodes(completion, reason); }
+};
+
+unsigned char failOn(ZroErr& error, const char* text, int32_t completion, int32_t reason)
+{
+    ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, FN_COPY, text);
+    error = Codes(completion, reason);
+    return 0;
+}
+
+unsigned char failShared(const char* text, int32_t completion, int32_t reason)
+{
+    ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, FN_COPY, text);
+    g_copyCompletion.store(completion, std::memory_order_relaxed);
+    g_copyReason.store(reason, std::memory_order_relaxed);
+    return 0;
+}
+
+enum class Fill { Done, Truncated, NoTarget };
+
+// Writes the first min(n, length) characters of `source` into the field and
+// pads the rest; `n` is the source's length, counted up to length + 1 only.
+Fill fillField(char* target, unsigned length, const char* source, std::size_t n, char pad) noexcept
+{
+    if (length == 0) return n > 0 ? Fill::Truncated : Fill::Done;
+    // Characters or padding are due: they need a field.
+    if (target == nullptr) return Fill::NoTarget;
+    unsigned m = n < length ? static_cast<unsigned>(n) : length;
+    if (m != 0) std::memcpy(target, source, m);
+    if (length > m) {
+        std::memset(target + m, pad, length - m);
+        return Fill::Done;
+    }
+    return n > length ? Fill::Truncated : Fill::Done;
+}
+
+// The source's length as far as the copy needs it: up to length + 1.
+std::size_t sourceLength(const char* source, unsigned length) noexcept
+{
+    return source != nullptr ? strnlen(source, static_cast<std::size_t>(length) + 1) : 0;
+}
+
+// The shared string lock, created under the library lock on first use.
+// nullptr when it cannot be created.
+ZroSem* sharedStringLock() noexcept
+{
+    ZroSem* lock = g_stringLock.load(std::memory_order_acquire);
+    if (lock != nullptr) return lock;
+    if (!zroLockLibrary()) return nullptr;
+    lock = g_stringLock.load(std::memory_order_acquire);
+    if (lock == nullptr) {
+        void* place = zroAllocate(sizeof(ZroSem));
+        if (place != nullptr) {
+            lock = new (place) ZroSem;
+            g_stringLock.store(lock, std::memory_order_release);
+        }
+    }
+    zroUnlockLibrary();
+    return lock;
+}
+
+// What a format for one double asks for.
+enum class Conversion { Invalid, Double, LongDouble };
+
+unsigned skipDigits(const char*& p) noexcept
+{
+    unsigned count = 0;
+    while (*p >= '0' && *p <= '9') {
+        ++p;
+        ++count;
+    }
+    return count;
+}
+
+// Accepts literal text ("%%" for '%') and exactly one conversion
+// %[flags][width][.precision][L]{f,F,e,E,g,G,a,A}; nothing else, so that the
+// format can never read an argument that is not there or write anywhere.
+Conversion checkFormat(const char* format) noexcept
+{
+    if (format == nullptr) return Conversion::Invalid;
+    Conversion found = Conversion::Invalid;
+    for (const char* p = format; *p != '\0'; ++p) {
+        if (*p != '%') continue;
+        ++p;
+        if (*p == '%') continue;
+        if (found != Conversion::Invalid) return Conversion::Invalid;
+        while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') ++p;
+        if (skipDigits(p) > FORMAT_DIGITS) return Conversion::Invalid;
+        if (*p == '.') {
+            ++p;
+            if (skipDigits(p) > FORMAT_DIGITS) return Conversion::Invalid;
+        }
+        found = Conversion::Double;
+        if (*p == 'L') {
+            found = Conversion::LongDouble;
+            ++p;
+        }
+        if (*p == '\0' || std::strchr("fFeEgGaA", *p) == nullptr) return Conversion::Invalid;
+    }
+    return found;
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+// Formats `value` into the area; the characters formatted, or -1 when the
+// format is not accepted or formatting fails.
+int formatDouble(char (&area)[NUMBER_AREA], double value, const char* format) noexcept
+{
+    switch (checkFormat(format)) {
+    case Conversion::Double: return std::snprintf(area, sizeof area, format, value);
+    case Conversion::LongDouble:
+        return std::snprintf(area, sizeof area, format, static_cast<long double>(value));
+    case Conversion::Invalid: break;
+    }
+    return -1;
+}
+#pragma GCC diagnostic pop
+
+// The text a number appender appends: the `n` characters formatted into an
+// area of `areaSize` bytes, or "***" when nothing usable was formatted.
+struct NumberText {
+    const char* text;
+    unsigned length;
+    bool formatted;
+};
+
+NumberText numberText(const char* area, int n, unsigned areaSize) noexcept
+{
+    if (n >= 1 && static_cast<unsigned>(n) < areaSize)
+        return {area, static_cast<unsigned>(n), true};
+    return {"***", 3, false};
+}
+
+} // namespace
+
+// Construction and assignment.
+
+ZroStr::ZroStr(char c)
+{
+    char* fresh = obtain(2);
+    if (fresh == nullptr) {
+        fail(FN_CONSTRUCT, "ZroString::ZroString (warning): storage not available", ZRCC_WARNING,
+             ZRRC_STORAGE_NOT_AVAILABLE);
+        return;
+    }
+    fresh[0] = c;
+    fresh[1] = '\0';
+    adopt(fresh, 2);
+}
+
+ZroStr::ZroStr(const char* text)
+{
+    if (text == nullptr || text[0] == '\0') return;
+    std::size_t n = std::strlen(text);
+    char* fresh = n < UINT32_MAX ? obtain(n + 1) : nullptr;
+    if (fresh == nullptr) {
+        fail(FN_CONSTRUCT, "ZroString::ZroString (warning): storage not available", ZRCC_WARNING,
+             ZRRC_STORAGE_NOT_AVAILABLE);
+        return;
+    }
+    std::memcpy(fresh, text, n + 1);
+    adopt(fresh, static_cast<unsigned>(n + 1));
+}
+
+ZroStr::ZroStr(const void* data, unsigned length) { pasteIn(data, length); }
+
+ZroStr::ZroStr(const ZroStr& other) : ZroItm(other) { assign(other); }
+
+ZroStr::ZroStr(ZroStr&& other) noexcept
+    : ZroItm(other), storage_(other.storage_), size_(other.size_)
+{
+    other.storage_ = nullptr;
+    other.size_ = 0;
+}
+
+ZroStr::~ZroStr() { zroRelease(storage_); }
+
+void ZroStr::operator=(const ZroStr& other)
+{
+    if (&other == this) return;
+    ZroItm::operator=(other);
+    assign(other);
+}
+
+void ZroStr::operator=(ZroStr&& other) noexcept
+{
+    if (&other == this) return;
+    ZroItm::operator=(other);
+    adopt(other.storage_, other.size_);
+    other.storage_ = nullptr;
+    other.size_ = 0;
+}
+
+unsigned char ZroStr::assign(const ZroStr& other)
+{
+    if (&other == this) return 1;
+    if (other.size_ == 0) {
+        adopt(nullptr, 0);
+        return 1;
+    }
+    if (other.size_ == size_) {
+        std::memcpy(storage_, other.storage_, size_);
+        return 1;
+    }
+    char* fresh = obtain(other.size_);
+    if (fresh == nullptr)
+        return fail(FN_SET_STORAGE, "ZroString::setStorage (error): storage not available",
+                    ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+    std::memcpy(fresh, other.storage_, other.size_);
+    adopt(fresh, other.size_);
+    return 1;
+}
+
+unsigned char ZroStr::setStorage(unsigned size)
+{
+    if (size == size_) return 1;
+    if (size == 0) {
+        adopt(nullptr, 0);
+        return 1;
+    }
+    char* fresh = obtain(size);
+    if (fresh == nullptr)
+        return fail(FN_SET_STORAGE, "ZroString::setStorage (error): storage not available",
+                    ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+    unsigned keep = size_ < size ? size_ : size;
+    if (keep != 0) std::memcpy(fresh, storage_, keep);
+    // Keep a NUL within the storage: new storage starts as an empty text, and
+    // a cut that kept no NUL ends the text on the last byte kept.
+    if (size_ == 0)
+        fresh[0] = '\0';
+    else if (size < size_ && std::memchr(fresh, 0, size) == nullptr)
+        fresh[size - 1] = '\0';
+    adopt(fresh, size);
+    return 1;
+}
+
+unsigned char ZroStr::set(const char* data, unsigned length)
+{
+    if (length == 0) {
+        adopt(nullptr, 0);
+        return 1;
+    }
+    if (data == nullptr)
+        return fail(FN_SET, "ZroString::set (error): null pointer", ZRCC_FAILED, ZRRC_NULL_POINTER);
+    if (!checkReadPointer(data, length)) return 0;
+    bool hasNul = std::memchr(data, 0, length) != nullptr;
+    if (!hasNul && length == UINT32_MAX)
+        return fail(FN_SET_STORAGE, "ZroString::setStorage (error): storage not available",
+                    ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+    unsigned size = hasNul ? length : length + 1;
+    if (size == size_) {
+        std::memmove(storage_, data, length);
+    } else {
+        char* fresh = obtain(size);
+        if (fresh == nullptr)
+            return fail(FN_SET_STORAGE, "ZroString::setStorage (error): storage not available",
+                        ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+        std::memcpy(fresh, data, length);
+        adopt(fresh, size);
+    }
+    if (!hasNul) storage_[length] = '\0';
+    return 1;
+}
+
+void ZroStr::adopt(char* storage, unsigned size) noexcept
+{
+    zroRelease(storage_);
+    storage_ = storage;
+    size_ = size;
+}
+
+unsigned char ZroStr::setExactly(const char* text, unsigned n)
+{
+    if (n == 0) {
+        adopt(nullptr, 0);
+    } else if (n + 1 == size_) {
+        std::memmove(storage_, text, n);
+        storage_[n] = '\0';
+    } else {
+        char* fresh = obtain(static_cast<std::size_t>(n) + 1);
+        if (fresh == nullptr)
+            return fail(FN_SET_STORAGE, "ZroString::setStorage (error): storage not available",
+                        ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+        std::memcpy(fresh, text, n);
+        fresh[n] = '\0';
+        adopt(fresh, n + 1);
+    }
+    setCodes(ZRCC_OK, ZRRC_NONE);
+    return 1;
+}
+
+unsigned char ZroStr::keepFrom(unsigned offset, unsigned length)
+{
+    if (storage_ == nullptr) return setExactly(nullptr, 0);
+    return setExactly(storage_ + offset, length - offset);
+}
+
+// Inspection.
+
+unsigned ZroStr::length() const noexcept { return textLength(storage_, size_); }
+
+short ZroStr::compare(const ZroStr& other) const noexcept
+{
+    // strcmp orders bytes as unsigned values and a proper prefix first.
+    int order = std::strcmp(storage_ != nullptr ? storage_ : "",
+                            other.storage_ != nullptr ? other.storage_ : "");
+    return static_cast<short>(order < 0 ? -1 : (order > 0 ? 1 : 0));
+}
+
+// Concatenation and substrings.
+
+ZroStr ZroStr::concatenate(const char* a, std::size_t na, const char* b, std::size_t nb)
+{
+    ZroStr joined;
+    if (na == 0 && nb == 0) return joined;
+    // The storage size, total + 1, must be a 32-bit number.
+    char* fresh = na < UINT32_MAX && nb < UINT32_MAX - na ? obtain(na + nb + 1) : nullptr;
+    if (fresh == nullptr) {
+        joined.fail(FN_CONCATENATE, "ZroString::concatenate (warning): storage not available",
+                    ZRCC_WARNING, ZRRC_STORAGE_NOT_AVAILABLE);
+        return joined;
+    }
+    if (na != 0) std::memcpy(fresh, a, na);
+    if (nb != 0) std::memcpy(fresh + na, b, nb);
+    fresh[na + nb] = '\0';
+    joined.adopt(fresh, static_cast<unsigned>(na + nb + 1));
+    return joined;
+}
+
+void ZroStr::append(const char* text, std::size_t n)
+{
+    // The joined string's codes, storage size and storage replace this one's.
+    *this = concatenate(storage_, length(), text, n);
+}
+
+ZroStr ZroStr::operator+(const ZroStr& other) const
+{
+    return concatenate(storage_, length(), other.storage_, other.length());
+}
+
+ZroStr ZroStr::operator+(char c) const
+{
+    return concatenate(storage_, length(), &c, c != '\0' ? 1 : 0);
+}
+
+ZroStr ZroStr::operator+(const char* text) const
+{
+    return concatenate(storage_, length(), text, text != nullptr ? std::strlen(text) : 0);
+}
+
+ZroStr ZroStr::operator+(long value) const
+{
+    char area[LONG_AREA];
+    NumberText number = numberText(area, std::snprintf(area, sizeof area, "%ld", value), LONG_AREA);
+    return concatenate(storage_, length(), number.text, number.length);
+}
+
+ZroStr ZroStr::operator+(double value) const
+{
+    char area[NUMBER_AREA];
+    NumberText number = numberText(area, formatDouble(area, value, "%f"), NUMBER_AREA);
+    return concatenate(storage_, length(), number.text, number.length);
+}
+
+void ZroStr::operator+=(const ZroStr& other) { append(other.storage_, other.length()); }
+
+void ZroStr::operator+=(char c) { append(&c, c != '\0' ? 1 : 0); }
+
+void ZroStr::operator+=(const char* text) { append(text, text != nullptr ? std::strlen(text) : 0); }
+
+void ZroStr::operator+=(long value) { pasteIn(value); }
+
+void ZroStr::operator+=(double value) { pasteIn(value, "%f"); }
+
+ZroStr ZroStr::operator()(unsigned offset, unsigned count) const
+{
+    ZroStr part;
+    unsigned n = length();
+    if (count == 0) {
+        if (offset >= n) return part;
+        count = n - offset;
+    }
+    // offset + count > n, without computing the sum.
+    if (offset > n || count > n - offset) return part;
+    char* fresh = obtain(static_cast<std::size_t>(count) + 1);
+    if (fresh == nullptr) {
+        part.fail(FN_CONSTRUCT, "ZroString::ZroString (warning): storage not available",
+                  ZRCC_WARNING, ZRRC_STORAGE_NOT_AVAILABLE);
+        return part;
+    }
+    std::memcpy(fresh, storage_ + offset, count);
+    fresh[count] = '\0';
+    part.adopt(fresh, count + 1);
+    return part;
+}
+
+// Fixed-width fields.
+
+unsigned char ZroStr::copy(char* target, unsigned length, const char* source, ZroErr& error,
+                           char pad)
+{
+    if (target != nullptr && length != 0 && !ZroTrc::checkWritePointer(target, length))
+        return failOn(error, "ZroString::copy (error): target buffer error", ZRCC_FAILED,
+                      ZRRC_TARGET_BUFFER_ERROR);
+    if (source != nullptr && !ZroTrc::checkReadPointer(source, 1))
+        return failOn(error, "ZroString::copy (error): source buffer error", ZRCC_FAILED,
+                      ZRRC_SOURCE_BUFFER_ERROR);
+    if (length == 0) return 1;
+    switch (fillField(target, length, source, sourceLength(source, length), pad)) {
+    case Fill::NoTarget:
+        return failOn(error, "static ZroString::copy (error): no destination buffer", ZRCC_FAILED,
+                      ZRRC_NULL_POINTER);
+    case Fill::Truncated:
+        failOn(error, "static ZroString::copy (warning): string truncated", ZRCC_WARNING,
+               ZRRC_DATA_TRUNCATED);
+        return 1;
+    case Fill::Done: break;
+    }
+    return 1;
+}
+
+unsigned char ZroStr::copy(char* target, unsigned length, const char* source, char pad)
+{
+    if (target != nullptr && length != 0 && !ZroTrc::checkWritePointer(target, length))
+        return failShared("ZroString::copy (error): buffer error", ZRCC_FAILED, ZRRC_BUFFER_ERROR);
+    switch (fillField(target, length, source, sourceLength(source, length), pad)) {
+    case Fill::NoTarget:
+        return failShared("static ZroString::copy (error): no destination buffer", ZRCC_FAILED,
+                          ZRRC_NULL_POINTER);
+    case Fill::Truncated:
+        failShared("static ZroString::copy (warning): string truncated", ZRCC_WARNING,
+                   ZRRC_DATA_TRUNCATED);
+        return 1;
+    case Fill::Done: break;
+    }
+    return 1;
+}
+
+unsigned char ZroStr::copyOut(char* buffer, unsigned length, char pad)
+{
+    ZroSem* lock = nullptr;
+    {
+        ZroStepFrame step(FN_LOCK);
+        lock = sharedStringLock();
+        if (lock != nullptr && lock->lock() != 0)
+            step.report(1);
+        else
+            lock = nullptr;
+    }
+    if (lock == nullptr) {
+        setCodes(ZRCC_FAILED, ZRRC_LOCK_FAILED);
+        return 0;
+    }
+    // Copy and read the shared codes under the lock, so that no other
+    // copyOut's codes come in between.
+    unsigned char result = copy(buffer, length, storage_, pad);
+    setCodes(g_copyCompletion.load(std::memory_order_relaxed),
+             g_copyReason.load(std::memory_order_relaxed));
+    unsigned char released = 0;
+    {
+        ZroStepFrame step(FN_UNLOCK);
+        released = lock->unlock();
+        step.report(released);
+    }
+    if (released == 0) {
+        setCodes(ZRCC_FAILED, ZRRC_LOCK_FAILED);
+        return 0;
+    }
+    return result;
+}
+
+// Numbers and tokens.
+
+unsigned ZroStr::copyOut(long& value) const
+{
+    if (storage_ == nullptr) return 0;
+    const char* text = storage_;
+    unsigned i = 0;
+    while (WhiteSpace(text[i])) ++i;
+    bool negative = text[i] == '-';
+    if (negative || text[i] == '+') ++i;
+    if (text[i] < '0' || text[i] > '9') return 0;
+    // Accumulate the magnitude without overflow, saturating at the largest
+    // magnitude the sign allows.
+    const unsigned long limit =
+        negative ? static_cast<unsigned long>(LONG_MAX) + 1 : static_cast<unsigned long>(LONG_MAX);
+    unsigned long magnitude = 0;
+    for (; text[i] >= '0' && text[i] <= '9'; ++i) {
+        auto digit = static_cast<unsigned long>(text[i] - '0');
+        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
+    }
+    if (!negative)
+        value = static_cast<long>(magnitude);
+    else
+        value = magnitude == limit ? LONG_MIN : -static_cast<long>(magnitude);
+    return i;
+}
+
+unsigned ZroStr::cutOut(long& value)
+{
+    unsigned read = copyOut(value);
+    if (read == 0) return 0;
+    return keepFrom(read, length()) != 0 ? read : 0;
+}
+
+unsigned ZroStr::copyOut(ZroStr& token, char delimiter) const
+{
+    unsigned length = 0;
+    return firstToken(token, delimiter, length);
+}
+
+unsigned ZroStr::firstToken(ZroStr& token, char delimiter, unsigned& length) const
+{
+    if (delimiter == '\0')
+        ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, FN_TOKEN,
+                             "ZroString::copyOut/cutOut (information): null string delimiter is "
+                             "not advised");
+    if (storage_ == nullptr) return 0;
+    length = textLength(storage_, size_);
+    unsigned skipped = 0;
+    while (skipped < length && storage_[skipped] == delimiter) ++skipped;
+    if (skipped == length) return 0;
+    const char* start = storage_ + skipped;
+    const void* end = std::memchr(start, delimiter, length - skipped);
+    unsigned taken = end != nullptr ? static_cast<unsigned>(static_cast<const char*>(end) - start)
+                                    : length - skipped;
+    if (token.setExactly(start, taken) == 0) return 0;
+    return skipped + taken;
+}
+
+unsigned ZroStr::cutOut(ZroStr& token, char delimiter)
+{
+    if (&token == this) {
+        // The string is its own token: it ends as the token.
+        ZroStr first;
+        unsigned removed = cutOut(first, delimiter);
+        if (removed != 0) *this = static_cast<ZroStr&&>(first);
+        return removed;
+    }
+    unsigned length = 0;
+    unsigned removed = firstToken(token, delimiter, length);
+    if (removed == 0) return 0;
+    if (delimiter == '\0') {
+        ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, FN_STRIP_LEADING,
+                             "ZroString::stripLeading (information): cannot strip nulls");
+    } else if (delimiter != ' ') {
+        // The delimiters after the token go with it, as stripLeading would.
+        while (removed < length && storage_[removed] == delimiter) ++removed;
+    }
+    return keepFrom(removed, length) != 0 ? removed : 0;
+}
+
+// Searching and editing.
+
+unsigned char ZroStr::find(const ZroStr& pattern) const noexcept
+{
+    unsigned offset = 0;
+    return find(pattern, offset);
+}
+
+unsigned char ZroStr::find(const ZroStr& pattern, unsigned& offset) const noexcept
+{
+    unsigned wanted = pattern.length();
+    if (wanted == 0) return 1;
+    unsigned n = length();
+    // offset + wanted > n, without computing the sum.
+    if (wanted > n || offset > n - wanted) return 0;
+    const void* match = memmem(storage_ + offset, n - offset, pattern.storage_, wanted);
+    if (match == nullptr) {
+        offset = n - wanted + 1;
+        return 0;
+    }
+    offset = static_cast<unsigned>(static_cast<const char*>(match) - storage_);
+    return 1;
+}
+
+unsigned ZroStr::stripLeading(char c)
+{
+    if (c == '\0') {
+        ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, FN_STRIP_LEADING,
+                             "ZroString::stripLeading (information): cannot strip nulls");
+        return 0;
+    }
+    if (storage_ == nullptr || storage_[0] != c) return 0;
+    unsigned run = 1;
+    while (storage_[run] == c) ++run;
+    return keepFrom(run, run + textLength(storage_ + run, size_ - run)) != 0 ? run : 0;
+}
+
+unsigned ZroStr::stripTrailing(char c)
+{
+    if (c == '\0') {
+        ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, FN_STRIP_TRAILING,
+                             "ZroString::stripTrailing (information): cannot strip nulls");
+        return 0;
+    }
+    unsigned n = length();
+    unsigned end = n;
+    while (end > 0 && storage_[end - 1] == c) --end;
+    if (end < n) storage_[end] = '\0';
+    return n - end;
+}
+
+ZroStr ZroStr::upperCase() const
+{
+    ZroStr upper(*this);
+    for (char* p = upper.storage_; p != nullptr && *p != '\0'; ++p)
+        *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+    return upper;
+}
+
+// Appending numbers and bytes.
+
+unsigned char ZroStr::pasteIn(long value)
+{
+    char area[LONG_AREA];
+    NumberText number = numberText(area, std::snprintf(area, sizeof area, "%ld", value), LONG_AREA);
+    append(number.text, number.length);
+    return number.formatted ? 1 : 0;
+}
+
+unsigned char ZroStr::pasteIn(double value, const char* format)
+{
+    char area[NUMBER_AREA];
+    NumberText number = numberText(area, formatDouble(area, value, format), NUMBER_AREA);
+    append(number.text, number.length);
+    return number.formatted ? 1 : 0;
+}
+
+unsigned char ZroStr::pasteIn(const void* data, unsigned length)
+{
+    if (length == 0) return 1;
+    if (data == nullptr)
+        return fail(FN_PASTE_IN, "ZroString::pasteIn (error): null pointer", ZRCC_FAILED,
+                    ZRRC_NULL_POINTER);
+    if (!checkReadPointer(data, length)) return 0;
+    unsigned n = this->length();
+    // The new storage size, n + length + 1, must be a 32-bit number.
+    if (length >= UINT32_MAX - n)
+        return fail(FN_PASTE_IN, "ZroString::pasteIn (error): storage not available", ZRCC_FAILED,
+                    ZRRC_STORAGE_NOT_AVAILABLE);
+    unsigned size = n + length + 1;
+    if (size == size_) {
+        std::memmove(storage_ + n, data, length);
+    } else {
+        char* fresh = obtain(size);
+        if (fresh == nullptr)
+            return fail(FN_SET_STORAGE, "ZroString::setStorage (error): storage not available",
+                        ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+        if (n != 0) std::memcpy(fresh, storage_, n);
+        std::memcpy(fresh + n, data, length);
+        adopt(fresh, size);
+    }
+    showNuls(storage_ + n, length);
+    storage_[n + length] = '\0';
+    return 1;
+}
+
+// Free functions.
+
+unsigned char WhiteSpace(char c) { return c == '\t' || c == ' ' ? 1 : 0; }
+
+extern "C" void ZroStrCleanUp(void)
+{
+    ZroSem* lock = g_stringLock.exchange(nullptr, std::memory_order_acq_rel);
+    if (lock == nullptr) return;
+    ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, FN_CLEAN_UP, "Releasing ZroString resources");
+    lock->~ZroSem();
+    zroRelease(lock);
+}

@@ -1,0 +1,546 @@
+// ZroStr: fixed-width copies, numbers, tokens, searching, editing, appending
+// bytes, and the shared string lock.
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "zroi/zrostr.hpp"
+#include "zrotest.hpp"
+
+namespace {
+std::string text(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPointer() : ""; }
+
+// An error object for the static copy.
+struct Error : ZroErr {};
+
+// Leaves 2/6108 in the shared copy codes.
+void sharedCodesNoDestination() { ZroStr::copy(nullptr, 1, "", ' '); }
+
+const char NO_DESTINATION[] = "static ZroString::copy (error): no destination buffer";
+const char TRUNCATED[] = "static ZroString::copy (warning): string truncated";
+const char SETSTORAGE_NO_STORAGE[] = "ZroString::setStorage (error): storage not available";
+const char NULL_DELIMITER[] =
+    "ZroString::copyOut/cutOut (information): null string delimiter is not advised";
+const char CANNOT_STRIP_LEADING[] = "ZroString::stripLeading (information): cannot strip nulls";
+} // namespace
+
+using ZroStrCopyTest = ZroTest;
+using ZroStrNumberTest = ZroTest;
+using ZroStrTokenTest = ZroTest;
+using ZroStrEditTest = ZroTest;
+
+TEST_F(ZroStrCopyTest, CopyWithErrorObject)
+{
+    char field[8];
+    Error error;
+    EXPECT_EQ(ZroStr::copy(field, 8, "ABC", error, ' '), 1);
+    EXPECT_EQ(std::string(field, 8), "ABC     ");
+    expectCodes(error, 0, 0);
+    std::memset(field, '-', 8);
+    EXPECT_EQ(ZroStr::copy(field, 3, "ABC", error, ' '), 1);
+    EXPECT_EQ(std::string(field, 8), "ABC-----");
+    expectCodes(error, 0, 0);
+    expectNoText();
+
+    EXPECT_EQ(ZroStr::copy(field, 2, "ABC", error, ' '), 1);
+    EXPECT_EQ(std::string(field, 3), "ABC");
+    expectOnlyText(43, TRUNCATED);
+    expectCodes(error, 1, 6115);
+
+    // Length 0: nothing written or reported, whatever the source.
+    Error quiet;
+    clearEvents();
+    EXPECT_EQ(ZroStr::copy(nullptr, 0, "ABC", quiet, ' '), 1);
+    expectNoText();
+    expectCodes(quiet, 0, 0);
+    // A missing source is an empty text.
+    EXPECT_EQ(ZroStr::copy(field, 4, nullptr, quiet, '.'), 1);
+    EXPECT_EQ(std::string(field, 4), "....");
+
+    clearEvents();
+    EXPECT_EQ(ZroStr::copy(nullptr, 4, "", quiet, ' '), 0);
+    expectOnlyText(43, NO_DESTINATION);
+    expectCodes(quiet, 2, 6108);
+}
+
+TEST_F(ZroStrCopyTest, CopyWithErrorObjectRefusedStorage)
+{
+    char field[4] = {'-', '-', '-', '-'};
+    const char source[] = "ABC";
+    refuse(field, 4, 2);
+    Error error;
+    EXPECT_EQ(ZroStr::copy(field, 4, source, error, ' '), 0);
+    expectOnlyText(43, "ZroString::copy (error): target buffer error");
+    expectCodes(error, 2, 2146);
+    EXPECT_EQ(std::string(field, 4), "----");
+    allowAll();
+
+    refuse(source, 1, 1);
+    Error other;
+    clearEvents();
+    EXPECT_EQ(ZroStr::copy(field, 4, source, other, ' '), 0);
+    expectOnlyText(43, "ZroString::copy (error): source buffer error");
+    expectCodes(other, 2, 2145);
+    EXPECT_EQ(std::string(field, 4), "----");
+}
+
+TEST_F(ZroStrCopyTest, CopyWithSharedCodes)
+{
+    char field[4];
+    // Length 0 with a text is a cut here.
+    EXPECT_EQ(ZroStr::copy(nullptr, 0, "ABC", ' '), 1);
+    expectOnlyText(43, TRUNCATED);
+    ZroStr probe("AB");
+    EXPECT_EQ(probe.copyOut(field, 4, '*'), 1);
+    expectCodes(probe, 1, 6115);
+
+    clearEvents();
+    EXPECT_EQ(ZroStr::copy(nullptr, 4, "", ' '), 0);
+    expectOnlyText(43, NO_DESTINATION);
+    EXPECT_EQ(probe.copyOut(field, 4, '*'), 1);
+    expectCodes(probe, 2, 6108);
+
+    char refused[4] = {'-', '-', '-', '-'};
+    refuse(refused, 4, 2);
+    clearEvents();
+    EXPECT_EQ(ZroStr::copy(refused, 4, "AB", ' '), 0);
+    expectOnlyText(43, "ZroString::copy (error): buffer error");
+    EXPECT_EQ(std::string(refused, 4), "----");
+    EXPECT_EQ(probe.copyOut(field, 4, '*'), 1);
+    expectCodes(probe, 2, 2004);
+}
+
+TEST_F(ZroStrCopyTest, CopyOutUnderTheSharedLock)
+{
+    char field[4];
+    sharedCodesNoDestination();
+    ZroStr ab("AB");
+    clearEvents();
+    EXPECT_EQ(ab.copyOut(field, 4, '*'), 1);
+    EXPECT_EQ(std::string(field, 4), "AB**");
+    // The shared codes as they stand, from the earlier failure elsewhere.
+    expectCodes(ab, 2, 6108);
+    EXPECT_EQ(records(),
+              (std::vector<std::string>{"entry 57", "exit 57 1", "entry 58", "exit 58 1"}));
+    expectNoText();
+
+    ZroStr longer("ABCDEF");
+    clearEvents();
+    EXPECT_EQ(longer.copyOut(field, 4, '*'), 1);
+    EXPECT_EQ(std::string(field, 4), "ABCD");
+    expectCodes(longer, 1, 6115);
+    expectOnlyText(43, TRUNCATED);
+
+    // Neither failing nor cutting, a later copy still carries 1/6115; the
+    // string's own earlier codes are replaced.
+    ZroStr fits("XY");
+    fits.set(nullptr, 3);
+    EXPECT_EQ(fits.copyOut(field, 2, ' '), 1);
+    expectCodes(fits, 1, 6115);
+
+    // A string without storage pads only.
+    EXPECT_EQ(ZroStr().copyOut(field, 4, '#'), 1);
+    EXPECT_EQ(std::string(field, 4), "####");
+}
+
+TEST_F(ZroStrCopyTest, CopyOutFailures)
+{
+    ZroStr ab("AB");
+    clearEvents();
+    EXPECT_EQ(ab.copyOut(nullptr, 4, ' '), 0);
+    expectOnlyText(43, NO_DESTINATION);
+    expectCodes(ab, 2, 6108);
+
+    char field[4] = {'-', '-', '-', '-'};
+    refuse(field + 3, 1, 2);
+    clearEvents();
+    EXPECT_EQ(ab.copyOut(field, 4, ' '), 0);
+    expectOnlyText(43, "ZroString::copy (error): buffer error");
+    expectCodes(ab, 2, 2004);
+    EXPECT_EQ(std::string(field, 4), "----");
+    // The lock steps report their outcome, not the string's reason code.
+    EXPECT_EQ(records(),
+              (std::vector<std::string>{"entry 57", "exit 57 1", "entry 58", "exit 58 1"}));
+}
+
+TEST_F(ZroStrCopyTest, SharedLockCreationAndCleanUp)
+{
+    ZroStr ab("AB");
+    char field[2];
+    ab.copyOut(field, 2, ' '); // the lock exists now
+    clearEvents();
+    ZroStrCleanUp();
+    expectOnlyText(76, "Releasing ZroString resources");
+    EXPECT_TRUE(records().empty());
+    clearEvents();
+    ZroStrCleanUp(); // nothing left to release
+    EXPECT_TRUE(events().empty());
+
+    // No storage for the lock: the lock step fails, nothing is copied.
+    std::memset(field, '-', 2);
+    ab.clearErrorCodes();
+    failAllocation(1);
+    EXPECT_EQ(ab.copyOut(field, 2, ' '), 0);
+    expectCodes(ab, 2, 2195);
+    EXPECT_EQ(std::string(field, 2), "--");
+    EXPECT_EQ(records(), (std::vector<std::string>{"entry 57", "exit 57 0"}));
+    expectNoText();
+
+    // A later copyOut creates it again.
+    clearEvents();
+    EXPECT_EQ(ab.copyOut(field, 2, ' '), 1);
+    EXPECT_EQ(std::string(field, 2), "AB");
+    clearEvents();
+    ZroStrCleanUp();
+    expectOnlyText(76, "Releasing ZroString resources");
+}
+
+TEST_F(ZroStrNumberTest, ReadingNumbers)
+{
+    long value = 99;
+    EXPECT_EQ(ZroStr("  -42abc").copyOut(value), 5u);
+    EXPECT_EQ(value, -42);
+    EXPECT_EQ(ZroStr("\t+7").copyOut(value), 3u);
+    EXPECT_EQ(value, 7);
+    EXPECT_EQ(ZroStr("0x10").copyOut(value), 1u);
+    EXPECT_EQ(value, 0);
+    for (const char* bad : {"+", "abc", "- 5", "", " ", "--1"}) {
+        value = 99;
+        EXPECT_EQ(ZroStr(bad).copyOut(value), 0u) << bad;
+        EXPECT_EQ(value, 99) << bad;
+    }
+    EXPECT_EQ(ZroStr().copyOut(value), 0u);
+    EXPECT_EQ(value, 99);
+    expectNoText();
+}
+
+TEST_F(ZroStrNumberTest, NumbersBeyondLongSaturate)
+{
+    long value = 0;
+    std::string forty(40, '9');
+    EXPECT_EQ(ZroStr(forty.c_str()).copyOut(value), 40u);
+    EXPECT_EQ(value, LONG_MAX);
+    EXPECT_EQ(ZroStr(("-" + forty).c_str()).copyOut(value), 41u);
+    EXPECT_EQ(value, LONG_MIN);
+    EXPECT_EQ(ZroStr("9223372036854775807").copyOut(value), 19u);
+    EXPECT_EQ(value, LONG_MAX);
+    EXPECT_EQ(ZroStr("9223372036854775808").copyOut(value), 19u);
+    EXPECT_EQ(value, LONG_MAX);
+    EXPECT_EQ(ZroStr("-9223372036854775808").copyOut(value), 20u);
+    EXPECT_EQ(value, LONG_MIN);
+    EXPECT_EQ(ZroStr("-9223372036854775807").copyOut(value), 20u);
+    EXPECT_EQ(value, LONG_MIN + 1);
+    EXPECT_EQ(ZroStr("00000000000000000000000000000012").copyOut(value), 32u);
+    EXPECT_EQ(value, 12);
+}
+
+TEST_F(ZroStrNumberTest, CuttingNumbers)
+{
+    ZroStr s("12,34");
+    s.set(s.dataPointer(), 6); // storage larger than needed, codes kept
+    s.set(nullptr, 1);         // 2/6108
+    long value = 0;
+    EXPECT_EQ(s.cutOut(value), 2u);
+    EXPECT_EQ(value, 12);
+    EXPECT_EQ(text(s), ",34");
+    EXPECT_EQ(s.storageSize(), 4u);
+    expectCodes(s, 0, 0);
+    EXPECT_EQ(s.cutOut(value), 0u);
+    EXPECT_EQ(text(s), ",34");
+
+    ZroStr all(" 5");
+    EXPECT_EQ(all.cutOut(value), 2u);
+    EXPECT_EQ(all.dataPointer(), nullptr);
+
+    ZroStr kept("8 rest");
+    clearEvents();
+    failAllocation(1);
+    EXPECT_EQ(kept.cutOut(value), 0u);
+    EXPECT_EQ(value, 8);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(kept, 2, 2071);
+    EXPECT_EQ(text(kept), "8 rest");
+}
+
+TEST_F(ZroStrNumberTest, AppendingNumbers)
+{
+    ZroStr n("n=");
+    EXPECT_EQ(n.pasteIn(-5L), 1);
+    EXPECT_EQ(text(n), "n=-5");
+    ZroStr m;
+    EXPECT_EQ(m.pasteIn(LONG_MIN), 1);
+    EXPECT_EQ(text(m), "-9223372036854775808");
+    ZroStr f;
+    EXPECT_EQ(f.pasteIn(2.5, "%.2f"), 1);
+    EXPECT_EQ(text(f), "2.50");
+    ZroStr g("[");
+    EXPECT_EQ(g.pasteIn(2.5, "v=%-+12.3e%%"), 1); // 15 characters in all
+    EXPECT_EQ(text(g), "[v=+2.500e+00  %");
+    EXPECT_EQ(g.pasteIn(2.5, "v=%-+17.3e%%"), 0); // 20 characters: one too many
+    EXPECT_EQ(text(g), "[v=+2.500e+00  %***");
+    ZroStr h;
+    EXPECT_EQ(h.pasteIn(-2.5, "<%+07.1f>"), 1);
+    EXPECT_EQ(text(h), "<-0002.5>");
+    ZroStr l;
+    EXPECT_EQ(l.pasteIn(0.5, "%Lg"), 1);
+    EXPECT_EQ(text(l), "0.5");
+    ZroStr a;
+    EXPECT_EQ(a.pasteIn(1.0, "%a"), 1);
+    EXPECT_EQ(text(a), "0x1p+0");
+    ZroStr big;
+    EXPECT_EQ(big.pasteIn(1e300), 0);
+    EXPECT_EQ(text(big), "***");
+    ZroStr wide;
+    EXPECT_EQ(wide.pasteIn(1.0, "%999f"), 0);
+    EXPECT_EQ(text(wide), "***");
+    expectNoText();
+}
+
+TEST_F(ZroStrNumberTest, FormatsThatAreNotOneFloatingConversionAreNeverUsed)
+{
+    const char* const bad[] = {nullptr, "",       "%s",      "%n",    "%d",  "%f%f", "%", "%*f",
+                               "%.*f",  "%lld",   "%lf",     "%1$f",  "%'f", "%%",   "x", "%5",
+                               "%.f%",  "%1000f", "%.1000f", "%Lf%n", "%hf", "%p"};
+    for (const char* format : bad) {
+        ZroStr s("v=");
+        EXPECT_EQ(s.pasteIn(1.5, format), 0) << (format != nullptr ? format : "(null)");
+        EXPECT_EQ(text(s), "v=***") << (format != nullptr ? format : "(null)");
+        expectCodes(s, 0, 0);
+    }
+    ZroStr ok;
+    EXPECT_EQ(ok.pasteIn(1.5, "%%%.f%%"), 1);
+    EXPECT_EQ(text(ok), "%2%");
+}
+
+TEST_F(ZroStrTokenTest, CommaTokens)
+{
+    ZroStr s(",,a,b,,c"), token("old");
+    EXPECT_EQ(s.copyOut(token, ','), 3u);
+    EXPECT_EQ(text(token), "a");
+    EXPECT_EQ(text(s), ",,a,b,,c");
+
+    s.set(nullptr, 1); // codes 2/6108, replaced by the cut
+    clearEvents();
+    EXPECT_EQ(s.cutOut(token, ','), 4u);
+    EXPECT_EQ(text(token), "a");
+    EXPECT_EQ(token.storageSize(), 2u);
+    EXPECT_EQ(text(s), "b,,c");
+    EXPECT_EQ(s.storageSize(), 5u);
+    expectCodes(s, 0, 0);
+    EXPECT_EQ(s.cutOut(token, ','), 3u);
+    EXPECT_EQ(text(token), "b");
+    EXPECT_EQ(text(s), "c");
+    EXPECT_EQ(s.cutOut(token, ','), 1u);
+    EXPECT_EQ(text(token), "c");
+    EXPECT_EQ(s.dataPointer(), nullptr);
+    EXPECT_EQ(s.cutOut(token, ','), 0u);
+    EXPECT_EQ(text(token), "c");
+
+    ZroStr only(",,,");
+    EXPECT_EQ(only.cutOut(token, ','), 0u);
+    EXPECT_EQ(text(only), ",,,");
+    EXPECT_EQ(text(token), "c");
+    expectNoText();
+}
+
+TEST_F(ZroStrTokenTest, BlankAndNulDelimiters)
+{
+    ZroStr s("  a  b"), token;
+    EXPECT_EQ(s.cutOut(token, ' '), 3u);
+    EXPECT_EQ(text(token), "a");
+    EXPECT_EQ(text(s), "  b");
+    EXPECT_EQ(s.cutOut(token, ' '), 3u);
+    EXPECT_EQ(text(token), "b");
+    EXPECT_EQ(s.dataPointer(), nullptr);
+    expectNoText();
+
+    ZroStr whole("a,b");
+    EXPECT_EQ(whole.copyOut(token, '\0'), 3u);
+    expectOnlyText(44, NULL_DELIMITER);
+    EXPECT_EQ(text(token), "a,b");
+    clearEvents();
+    EXPECT_EQ(whole.cutOut(token, '\0'), 3u);
+    EXPECT_EQ(texts(), (std::vector<std::string>{NULL_DELIMITER, CANNOT_STRIP_LEADING}));
+    EXPECT_EQ(textFunctions(), (std::vector<unsigned>{44, 48}));
+    EXPECT_EQ(whole.dataPointer(), nullptr);
+    // The information text comes even when there is nothing to take.
+    clearEvents();
+    EXPECT_EQ(ZroStr().copyOut(token, '\0'), 0u);
+    expectOnlyText(44, NULL_DELIMITER);
+}
+
+TEST_F(ZroStrTokenTest, TokenIntoItself)
+{
+    ZroStr s("ab,cd");
+    EXPECT_EQ(s.copyOut(s, ','), 2u);
+    EXPECT_EQ(text(s), "ab");
+    ZroStr t("ab,cd");
+    EXPECT_EQ(t.cutOut(t, ','), 3u);
+    EXPECT_EQ(text(t), "ab");
+}
+
+TEST_F(ZroStrTokenTest, TokensWithoutStorage)
+{
+    ZroStr s("ab,cd"), token("old");
+    failAllocation(1);
+    EXPECT_EQ(s.cutOut(token, ','), 0u);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(token, 2, 2071);
+    EXPECT_EQ(text(token), "old");
+    EXPECT_EQ(text(s), "ab,cd");
+    expectCodes(s, 0, 0);
+
+    // The token gets its storage, the rest of the string does not.
+    clearEvents();
+    failAllocation(2);
+    EXPECT_EQ(s.cutOut(token, ','), 0u);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    EXPECT_EQ(text(token), "ab");
+    EXPECT_EQ(text(s), "ab,cd");
+    expectCodes(s, 2, 2071);
+}
+
+TEST_F(ZroStrEditTest, Find)
+{
+    ZroStr none, abcb("abcb"), b("b"), z("z"), empty;
+    EXPECT_EQ(none.find(empty), 1);
+    EXPECT_EQ(abcb.find(empty), 1);
+    EXPECT_EQ(abcb.find(ZroStr("cb")), 1);
+    EXPECT_EQ(abcb.find(ZroStr("abcbx")), 0);
+    EXPECT_EQ(abcb.find(z), 0);
+    EXPECT_EQ(none.find(b), 0);
+
+    unsigned offset = 2;
+    EXPECT_EQ(abcb.find(b, offset), 1);
+    EXPECT_EQ(offset, 3u);
+    offset = 4;
+    EXPECT_EQ(abcb.find(b, offset), 0);
+    EXPECT_EQ(offset, 4u);
+    offset = 0;
+    EXPECT_EQ(ZroStr("abc").find(z, offset), 0);
+    EXPECT_EQ(offset, 3u);
+    offset = 7;
+    EXPECT_EQ(abcb.find(empty, offset), 1);
+    EXPECT_EQ(offset, 7u);
+    // Offsets far past the end, where offset + length wraps.
+    offset = 4294967295u;
+    EXPECT_EQ(abcb.find(b, offset), 0);
+    EXPECT_EQ(offset, 4294967295u);
+    offset = 4294967294u;
+    EXPECT_EQ(abcb.find(ZroStr("bc"), offset), 0);
+    EXPECT_EQ(offset, 4294967294u);
+}
+
+TEST_F(ZroStrEditTest, Strip)
+{
+    ZroStr s("xxab");
+    s.set(nullptr, 1);
+    clearEvents();
+    EXPECT_EQ(s.stripLeading('x'), 2u);
+    EXPECT_EQ(text(s), "ab");
+    EXPECT_EQ(s.storageSize(), 3u);
+    expectCodes(s, 0, 0);
+    EXPECT_EQ(s.stripLeading('x'), 0u);
+    ZroStr all("xxx");
+    EXPECT_EQ(all.stripLeading('x'), 3u);
+    EXPECT_EQ(all.dataPointer(), nullptr);
+
+    ZroStr t("ab  ");
+    t.set(nullptr, 1);
+    clearEvents();
+    EXPECT_EQ(t.stripTrailing(' '), 2u);
+    EXPECT_EQ(text(t), "ab");
+    EXPECT_EQ(t.storageSize(), 5u);
+    expectCodes(t, 2, 6108);
+    EXPECT_EQ(t.stripTrailing(' '), 0u);
+    EXPECT_EQ(ZroStr().stripTrailing(' '), 0u);
+    ZroStr blanks("   ");
+    EXPECT_EQ(blanks.stripTrailing(' '), 3u);
+    EXPECT_EQ(blanks.length(), 0u);
+    expectNoText();
+
+    EXPECT_EQ(t.stripLeading('\0'), 0u);
+    expectOnlyText(48, CANNOT_STRIP_LEADING);
+    clearEvents();
+    EXPECT_EQ(t.stripTrailing('\0'), 0u);
+    expectOnlyText(49, "ZroString::stripTrailing (information): cannot strip nulls");
+    EXPECT_EQ(text(t), "ab");
+    expectCodes(t, 2, 6108);
+
+    ZroStr kept("  lead");
+    clearEvents();
+    failAllocation(1);
+    EXPECT_EQ(kept.stripLeading(' '), 0u);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(kept, 2, 2071);
+    EXPECT_EQ(text(kept), "  lead");
+}
+
+TEST_F(ZroStrEditTest, UpperCase)
+{
+    ZroStr s("abc-\xe9z");
+    s.setStorage(12);
+    s.set(nullptr, 1);
+    ZroStr upper = s.upperCase();
+    EXPECT_EQ(text(upper), "ABC-\xe9Z"); // the default locale knows 'a' to 'z' only
+    EXPECT_EQ(upper.storageSize(), 12u);
+    expectCodes(upper, 2, 6108);
+    EXPECT_EQ(text(s), "abc-\xe9z");
+    EXPECT_EQ(ZroStr().upperCase().dataPointer(), nullptr);
+}
+
+TEST_F(ZroStrEditTest, AppendingBytes)
+{
+    ZroStr s("ab");
+    const char bytes[] = {'x', '\0', 'y'};
+    EXPECT_EQ(s.pasteIn(bytes, 3), 1);
+    EXPECT_EQ(text(s), "abx.y");
+    EXPECT_EQ(s.length(), 5u);
+    EXPECT_EQ(s.storageSize(), 6u);
+    EXPECT_EQ(s.pasteIn(nullptr, 0), 1);
+    EXPECT_EQ(text(s), "abx.y");
+    // From its own text.
+    EXPECT_EQ(s.pasteIn(s.dataPointer(), s.length()), 1);
+    EXPECT_EQ(text(s), "abx.yabx.y");
+    expectNoText();
+
+    EXPECT_EQ(s.pasteIn(nullptr, 3), 0);
+    expectOnlyText(45, "ZroString::pasteIn (error): null pointer");
+    expectCodes(s, 2, 6108);
+
+    // The new size would not be a 32-bit number: nothing is read.
+    ZroStr t("ab");
+    clearEvents();
+    EXPECT_EQ(t.pasteIn(bytes, 4294967295u), 0);
+    expectOnlyText(45, "ZroString::pasteIn (error): storage not available");
+    expectCodes(t, 2, 2071);
+    EXPECT_EQ(text(t), "ab");
+    clearEvents();
+    EXPECT_EQ(t.pasteIn(bytes, 4294967293u), 0); // 2 + n + 1 = 2^32
+    expectOnlyText(45, "ZroString::pasteIn (error): storage not available");
+
+    ZroStr r("ab");
+    refuse(bytes + 1, 1, 1);
+    clearEvents();
+    EXPECT_EQ(r.pasteIn(bytes, 3), 0);
+    expectOnlyText(62, "ZroError::checkReadPointer (error): buffer error");
+    expectCodes(r, 2, 2004);
+    EXPECT_EQ(text(r), "ab");
+    allowAll();
+
+    clearEvents();
+    failAllocation(1);
+    EXPECT_EQ(r.pasteIn(bytes, 3), 0);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(r, 2, 2071);
+    EXPECT_EQ(text(r), "ab");
+}
+
+TEST_F(ZroStrEditTest, WhiteSpace)
+{
+    EXPECT_EQ(WhiteSpace('\t'), 1);
+    EXPECT_EQ(WhiteSpace(' '), 1);
+    EXPECT_EQ(WhiteSpace('\n'), 0);
+    EXPECT_EQ(WhiteSpace('\0'), 0);
+    EXPECT_EQ(WhiteSpace('a'), 0);
+}
