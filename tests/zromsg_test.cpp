@@ -42,8 +42,8 @@ TEST_F(ZroMsgTest, NewMessageHasTheDefaultDescriptor)
     const char* md = reinterpret_cast<const char*>(&message.descriptor());
     EXPECT_EQ(std::memcmp(md, "MD  ", 4), 0);
     const std::pair<std::size_t, int32_t> words[] = {
-        {4, 2},    {8, 0},  {12, 8}, {16, -1}, {20, 0},  {24, 546}, {28, 0},  {40, -1},
-        {44, 2},   {96, 0}, {272, 0}, {348, 1}, {352, 0}, {356, 0},  {360, -1}};
+        {4, 2},  {8, 0},  {12, 8},  {16, -1}, {20, 0},  {24, 546}, {28, 0},  {40, -1},
+        {44, 2}, {96, 0}, {272, 0}, {348, 1}, {352, 0}, {356, 0},  {360, -1}};
     for (auto [offset, value] : words) EXPECT_EQ(wordAt(message, offset), value) << offset;
     EXPECT_EQ(std::memcmp(md + 32, "        ", 8), 0);
     for (std::size_t i : {48u, 72u, 100u, 148u, 196u, 208u, 240u, 276u, 304u, 312u, 320u, 324u})
@@ -134,8 +134,8 @@ TEST_F(ZroMsgTest, UninterpretedWordsHaveAccessorsAndTravel)
     message.setMessageFlags(10);
     message.setOriginalLength(11);
     message.setSpareWord(12);
-    const std::pair<std::size_t, int32_t> words[] = {{8, 1},   {12, 2},  {16, 3},  {40, 4},
-                                                     {44, 5},  {96, 6},  {272, 7}, {348, 8},
+    const std::pair<std::size_t, int32_t> words[] = {{8, 1},   {12, 2},   {16, 3},  {40, 4},
+                                                     {44, 5},  {96, 6},   {272, 7}, {348, 8},
                                                      {352, 9}, {356, 10}, {360, 11}};
     ZroMsg copy(message);
     for (auto [offset, value] : words) {
@@ -173,6 +173,7 @@ TEST_F(ZroMsgTest, AssignmentKeepsTheMostSevereCodes)
     // A clean source into a user buffer that is too small: the truncation warning.
     ZroMsg clean;
     clean.write(sizeof bytes, bytes);
+    clean.setDataOffset(0);
     char small[16];
     ZroMsg user;
     user.useEmptyBuffer(small, sizeof small);
@@ -180,6 +181,16 @@ TEST_F(ZroMsgTest, AssignmentKeepsTheMostSevereCodes)
     expectCodes(user, 1, 6115);
     EXPECT_EQ(user.messageLength(), 16u);
     EXPECT_EQ(std::memcmp(small, bytes, 16), 0);
+
+    // With the source's cursor beyond what fits, the cursor move fails too:
+    // the failure outranks the warning, and the tracker copy's 0/0 does not
+    // replace it.
+    clean.setDataOffset(sizeof bytes);
+    ZroMsg user2;
+    user2.useEmptyBuffer(small, sizeof small);
+    user2 = clean;
+    expectCodes(user2, 2, 6112);
+    EXPECT_EQ(user2.messageLength(), 16u);
 }
 
 TEST_F(ZroMsgTest, ItemOperationsLeaveExactlyTheItemsCodes)

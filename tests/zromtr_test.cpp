@@ -48,9 +48,10 @@ TEST_F(ZroMtrTest, EachBinarySetterRefusesOtherLengthsAndKeepsTheValue)
         ZroMtr tracker;
         ASSERT_EQ((tracker.*s.set)(ZroBin(bytes, s.width)), 1);
         for (unsigned wrong : {s.width - 1, s.width + 1}) {
+            ZroBin value(bytes + 1, wrong);
             clearEvents();
             tracker.clearErrorCodes();
-            EXPECT_EQ((tracker.*s.set)(ZroBin(bytes + 1, wrong)), 0);
+            EXPECT_EQ((tracker.*s.set)(value), 0);
             expectCodes(tracker, 2, 6111);
             expectOnlyText(s.function, s.text);
             EXPECT_TRUE(records().empty());

@@ -82,27 +82,27 @@ public:
     // Descriptor words this library carries but does not interpret; they are
     // for the libraries that put and get messages. Defaults in parentheses.
     int32_t version() const noexcept { return descriptor_.version; }
-    int32_t report() const noexcept { return descriptor_.report; }                       // (0)
+    int32_t report() const noexcept { return descriptor_.report; } // (0)
     void setReport(int32_t value) noexcept { descriptor_.report = value; }
-    int32_t messageType() const noexcept { return descriptor_.messageType; }             // (8)
+    int32_t messageType() const noexcept { return descriptor_.messageType; } // (8)
     void setMessageType(int32_t value) noexcept { descriptor_.messageType = value; }
-    int32_t expiry() const noexcept { return descriptor_.expiry; }                       // (-1)
+    int32_t expiry() const noexcept { return descriptor_.expiry; } // (-1)
     void setExpiry(int32_t value) noexcept { descriptor_.expiry = value; }
-    int32_t priority() const noexcept { return descriptor_.priority; }                   // (-1)
+    int32_t priority() const noexcept { return descriptor_.priority; } // (-1)
     void setPriority(int32_t value) noexcept { descriptor_.priority = value; }
-    int32_t persistence() const noexcept { return descriptor_.persistence; }             // (2)
+    int32_t persistence() const noexcept { return descriptor_.persistence; } // (2)
     void setPersistence(int32_t value) noexcept { descriptor_.persistence = value; }
-    int32_t backoutCount() const noexcept { return descriptor_.backoutCount; }           // (0)
+    int32_t backoutCount() const noexcept { return descriptor_.backoutCount; } // (0)
     void setBackoutCount(int32_t value) noexcept { descriptor_.backoutCount = value; }
     int32_t putApplicationType() const noexcept { return descriptor_.putApplType; } // (0)
     void setPutApplicationType(int32_t value) noexcept { descriptor_.putApplType = value; }
-    int32_t sequenceNumber() const noexcept { return descriptor_.sequenceNumber; }       // (1)
+    int32_t sequenceNumber() const noexcept { return descriptor_.sequenceNumber; } // (1)
     void setSequenceNumber(int32_t value) noexcept { descriptor_.sequenceNumber = value; }
-    int32_t segmentOffset() const noexcept { return descriptor_.segmentOffset; }         // (0)
+    int32_t segmentOffset() const noexcept { return descriptor_.segmentOffset; } // (0)
     void setSegmentOffset(int32_t value) noexcept { descriptor_.segmentOffset = value; }
-    int32_t messageFlags() const noexcept { return descriptor_.messageFlags; }           // (0)
+    int32_t messageFlags() const noexcept { return descriptor_.messageFlags; } // (0)
     void setMessageFlags(int32_t value) noexcept { descriptor_.messageFlags = value; }
-    int32_t originalLength() const noexcept { return descriptor_.originalLength; }       // (-1)
+    int32_t originalLength() const noexcept { return descriptor_.originalLength; } // (-1)
     void setOriginalLength(int32_t value) noexcept { descriptor_.originalLength = value; }
 
     /// The descriptor as it travels with the message.

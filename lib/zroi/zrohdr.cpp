@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "zroi/zromsg.hpp"
 #include "zroframe.hpp"
+#include "zroi/zromsg.hpp"
 #include "zroproto.hpp"
 
 ZROI_IDENT("lib/zroi/zrohdr")
@@ -65,8 +65,7 @@ unsigned char ZroProtocol::checkAtDataOffset(ZroItm& item, const ZroMsg& message
     return 1;
 }
 
-unsigned char ZroProtocol::readRecord(ZroItm& item, ZroMsg& message, void* record,
-                                      unsigned length)
+unsigned char ZroProtocol::readRecord(ZroItm& item, ZroMsg& message, void* record, unsigned length)
 {
     char* destination = static_cast<char*>(record);
     if (!message.read(length, destination)) return takeCodes(item, message);

@@ -111,11 +111,14 @@ void ZroMsg::setFormat(const char* name)
 }
 
 // The text fields of the descriptor: one getter and one setter each.
-#define ZROMSG_TEXT_FIELD(getter, setter, field)                                                   \
-    ZroStr ZroMsg::getter() const { return zrofield::text(descriptor_.field, sizeof descriptor_.field); } \
-    void ZroMsg::setter(const char* text)                                                          \
-    {                                                                                              \
-        zrofield::setText(descriptor_.field, sizeof descriptor_.field, text, '\0');                \
+#define ZROMSG_TEXT_FIELD(getter, setter, field)                                    \
+    ZroStr ZroMsg::getter() const                                                   \
+    {                                                                               \
+        return zrofield::text(descriptor_.field, sizeof descriptor_.field);         \
+    }                                                                               \
+    void ZroMsg::setter(const char* text)                                           \
+    {                                                                               \
+        zrofield::setText(descriptor_.field, sizeof descriptor_.field, text, '\0'); \
     }
 
 ZROMSG_TEXT_FIELD(applicationIdData, setApplicationIdData, applIdData)

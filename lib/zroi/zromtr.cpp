@@ -35,7 +35,8 @@ void ZroMtr::operator=(const ZroMtr& other)
 
 ZroBin ZroMtr::accountingToken() const
 {
-    return accountingToken_ != nullptr ? ZroBin(accountingToken_, ACCOUNTING_TOKEN_LENGTH) : ZroBin();
+    return accountingToken_ != nullptr ? ZroBin(accountingToken_, ACCOUNTING_TOKEN_LENGTH)
+                                       : ZroBin();
 }
 
 ZroBin ZroMtr::correlationId() const
@@ -82,7 +83,10 @@ void ZroMtr::setAccountingToken(const unsigned char* bytes)
     setBytes(accountingToken_, ACCOUNTING_TOKEN_LENGTH, bytes);
 }
 
-void ZroMtr::setCorrelationId(const unsigned char* bytes) { setBytes(correlationId_, ID_LENGTH, bytes); }
+void ZroMtr::setCorrelationId(const unsigned char* bytes)
+{
+    setBytes(correlationId_, ID_LENGTH, bytes);
+}
 
 void ZroMtr::setGroupId(const unsigned char* bytes) { setBytes(groupId_, ID_LENGTH, bytes); }
 
@@ -94,8 +98,8 @@ void ZroMtr::setFeedback(int32_t value)
     *feedback_ = value;
 }
 
-void ZroMtr::bindTo(unsigned char* accountingToken, unsigned char* correlationId,
-                    int32_t* feedback, unsigned char* groupId, unsigned char* messageId) noexcept
+void ZroMtr::bindTo(unsigned char* accountingToken, unsigned char* correlationId, int32_t* feedback,
+                    unsigned char* groupId, unsigned char* messageId) noexcept
 {
     accountingToken_ = accountingToken;
     correlationId_ = correlationId;

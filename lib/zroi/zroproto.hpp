@@ -52,8 +52,8 @@ public:
     static void describeFollowingData(ZroMsg& message, const ZroHdr& header);
 
     /// Header pasteIn of a fixed-length record: checks, read, hand-over.
-    static unsigned char takeHeader(ZroHdr& header, ZroMsg& message, void* record,
-                                    unsigned length, const ZroItemFacts& facts);
+    static unsigned char takeHeader(ZroHdr& header, ZroMsg& message, void* record, unsigned length,
+                                    const ZroItemFacts& facts);
 
     /// Sets `item`'s codes to `source`'s; result 0.
     static unsigned char takeCodes(ZroErr& item, const ZroErr& source);
