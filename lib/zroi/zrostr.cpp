@@ -617,7 +617,10 @@ unsigned ZroStr::cutOut(ZroStr& token, char delimiter)
         // The string is its own token: it ends as the token.
         ZroStr first;
         unsigned removed = cutOut(first, delimiter);
-        if (removed != 0) *this = static_cast<ZroStr&&>(first);
+        if (removed != 0)
+            *this = static_cast<ZroStr&&>(first);
+        else if (first.reasonCode() != ZRRC_NONE)
+            setCodes(first.completionCode(), first.reasonCode()); // the token's storage failure
         return removed;
     }
     unsigned length = 0;
