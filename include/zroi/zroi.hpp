@@ -5,6 +5,8 @@
 #include "zroi/zrobin.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
+#include "zroi/zrogmo.hpp"
+#include "zroi/zrogmo2.hpp"
 #include "zroi/zroitm.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
