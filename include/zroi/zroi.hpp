@@ -8,6 +8,7 @@
 #include "zroi/zroerr.hpp"
 #include "zroi/zrohdr.hpp"
 #include "zroi/zroitm.hpp"
+#include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
 #include "zroi/zrosem.hpp"
