@@ -14,5 +14,6 @@
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
+#include "zroi/zrotrg.hpp"
 
 #endif // ZROI_ZROI_HPP
