@@ -10,10 +10,12 @@
 #include "zroi/zrogmo2.hpp"
 #include "zroi/zrohdr.hpp"
 #include "zroi/zroitm.hpp"
+#include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
+#include "zroi/zrotrg.hpp"
 
 #endif // ZROI_ZROI_HPP
