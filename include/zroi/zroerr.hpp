@@ -73,6 +73,8 @@ protected:
     int32_t reasonCode_ = 0;
 
 private:
+    friend class ZroProtocol; // the item protocol sets codes on items and messages
+
     unsigned char readPointerRefused();
     unsigned char writePointerRefused();
 };

@@ -3,9 +3,13 @@
 #define ZROI_ZROI_HPP
 
 #include "zroi/zrobin.hpp"
+#include "zroi/zrocac.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
+#include "zroi/zrohdr.hpp"
 #include "zroi/zroitm.hpp"
+#include "zroi/zromsg.hpp"
+#include "zroi/zromtr.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"

@@ -36,6 +36,11 @@ public:
     /// Reads the item from `message` at its data offset. 1 on success; 0 on
     /// failure, with the codes of the failure left on the item.
     virtual unsigned char pasteIn(ZroMsg& message) = 0;
+
+    /// 1 when `id` is given and the 4 bytes at the message's data offset equal
+    /// its first 4 characters. Otherwise 0 and the information text "structure
+    /// id is not equal" (function 12); no codes change anywhere.
+    static unsigned char structureIdIs(const char* id, const ZroMsg& message);
 };
 
 #endif // ZROI_ZROITM_HPP

@@ -5,6 +5,8 @@
 
 #include "zroalloc.hpp"
 #include "zroframe.hpp"
+#include "zroi/zromsg.hpp"
+#include "zroproto.hpp"
 
 ZROI_IDENT("lib/zroi/zrobin")
 
@@ -109,4 +111,25 @@ unsigned char ZroBin::copyOut(void* buffer, unsigned length, char pad)
     if (n != 0) std::memcpy(field, data_, n);
     if (length > n) std::memset(field + n, static_cast<unsigned char>(pad), length - n);
     return 1;
+}
+
+// ---- The binary as a message body -----------------------------------------
+
+namespace {
+constexpr ZroItemFacts kBinaryFacts{nullptr, ZRFMT_NONE, "ZroBinary", 1};
+} // namespace
+
+unsigned char ZroBin::copyOut(ZroMsg& message)
+{
+    return ZroProtocol::replaceData(*this, message, data_, length_, ZRFMT_NONE);
+}
+
+unsigned char ZroBin::pasteIn(ZroMsg& message)
+{
+    ZroFrame frame(*this, 1);
+    if (!ZroProtocol::checkAtDataOffset(*this, message, kBinaryFacts)) return 0;
+    const unsigned n = message.dataLength();
+    if (!setDataLength(n)) return 0;
+    if (n == 0) return 1;
+    return ZroProtocol::readRecord(*this, message, data_, n);
 }

@@ -17,8 +17,10 @@
 
 #include "zroalloc.hpp"
 #include "zroframe.hpp"
+#include "zroi/zromsg.hpp"
 #include "zroi/zrosem.hpp"
 #include "zrolock.hpp"
+#include "zroproto.hpp"
 
 ZROI_IDENT("lib/zroi/zrostr")
 
@@ -784,4 +786,39 @@ extern "C" void ZroStrCleanUp(void)
     ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, FN_CLEAN_UP, "Releasing ZroString resources");
     lock->~ZroSem();
     zroRelease(lock);
+}
+
+// ---- The string as a message body -----------------------------------------
+
+namespace {
+constexpr ZroItemFacts kStringFacts{nullptr, ZRFMT_STRING, "ZroString", 45};
+} // namespace
+
+unsigned char ZroStr::copyOut(ZroMsg& message)
+{
+    return ZroProtocol::replaceData(*this, message, storage_, length(), ZRFMT_STRING);
+}
+
+unsigned char ZroStr::pasteIn(ZroMsg& message)
+{
+    if (!ZroProtocol::checkAtDataOffset(*this, message, kStringFacts)) return 0;
+    const unsigned n = message.dataLength();
+    if (size_ < n) {
+        if (!setStorage(n)) return 0;
+        storage_[0] = '\0';
+    }
+    if (n == 0) return 1;
+    if (!ZroProtocol::readRecord(*this, message, storage_, n)) return 0;
+    if (storage_[n - 1] == '\0') return 1;
+    // The bytes need a terminator after them. Without room for it the
+    // string is emptied so that it stays a valid text.
+    if (size_ < n + 1u && (n == UINT32_MAX || !setStorage(n + 1))) {
+        storage_[0] = '\0';
+        if (n == UINT32_MAX)
+            return fail(47, "ZroString::setStorage (error): storage not available", ZRCC_FAILED,
+                        ZRRC_STORAGE_NOT_AVAILABLE);
+        return 0;
+    }
+    storage_[n] = '\0';
+    return 1;
 }

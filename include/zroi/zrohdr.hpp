@@ -1,0 +1,45 @@
+// ZroHdr: the base of every message header.
+//
+// A header stands in front of other data in a message and describes that
+// data by a format name, an encoding and a coded character set. Writing a
+// header (copyOut) puts it in front of everything the message holds and
+// moves the message's description into the header; reading it (pasteIn)
+// checks the structure id, the encoding 546 and the format at the data
+// offset, takes the record and hands the header's description back to the
+// message, so that the message then names the next item.
+//
+//     ZroMsg message;            // holding a string body
+//     ZroDlh header;
+//     message.writeItem(header); // header.format() is now "ZRSTR   "
+#ifndef ZROI_ZROHDR_HPP
+#define ZROI_ZROHDR_HPP
+
+#include <cstdint>
+
+#include "zroi/zroexport.h"
+#include "zroi/zroitm.hpp"
+#include "zroi/zrostr.hpp"
+
+class ZROI_API ZroHdr : public ZroItm {
+public:
+    ZroHdr() noexcept = default;
+    ZroHdr(const ZroHdr& other) noexcept = default;
+    ~ZroHdr() override;
+    void operator=(const ZroHdr& other) noexcept { ZroItm::operator=(other); }
+
+    /// Coded character set of the data that follows the header.
+    virtual int32_t characterSet() const = 0;
+    /// Encoding of the data that follows the header.
+    virtual int32_t encoding() const = 0;
+    /// Format name of the data that follows, all 8 characters.
+    virtual ZroStr format() const = 0;
+    /// The header's flags.
+    virtual int32_t headerFlags() const = 0;
+    virtual void setCharacterSet(int32_t value) = 0;
+    virtual void setEncoding(int32_t value) = 0;
+    /// Sets the 8-character format field, blank padded.
+    virtual void setFormat(const char* name) = 0;
+    virtual void setHeaderFlags(int32_t value) = 0;
+};
+
+#endif // ZROI_ZROHDR_HPP

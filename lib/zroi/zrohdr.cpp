@@ -1,0 +1,123 @@
+// ZroHdr, the structure id test and the item and header protocol.
+#include "zroi/zrohdr.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+#include "zroframe.hpp"
+#include "zroi/zromsg.hpp"
+#include "zroproto.hpp"
+
+ZROI_IDENT("lib/zroi/zrohdr")
+
+ZroHdr::~ZroHdr() = default;
+
+unsigned char ZroItm::structureIdIs(const char* id, const ZroMsg& message)
+{
+    if (id != nullptr && message.dataLength() >= 4 &&
+        std::memcmp(message.dataPointer(), id, 4) == 0)
+        return 1;
+    ZroTrc::traceMessage(ZRO_TRACE_COMPONENT, 12,
+                         "ZroItem::structureIdIs (information): structure id is not equal");
+    return 0;
+}
+
+unsigned char ZroProtocol::takeCodes(ZroErr& item, const ZroErr& source)
+{
+    item.setCodes(source.completionCode(), source.reasonCode());
+    return 0;
+}
+
+unsigned char ZroProtocol::failItem(ZroErr& item, const char* longName, const char* what,
+                                    unsigned function, int32_t reason)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "%s%s", longName, what);
+    return item.fail(function, text, ZRCC_FAILED, reason);
+}
+
+unsigned char ZroProtocol::replaceData(ZroItm& item, ZroMsg& message, const void* bytes,
+                                       unsigned length, const char* formatName)
+{
+    message.clearMessage();
+    if (!message.moreBytes(length)) return takeCodes(item, message);
+    message.setEncoding(ZRENC_NATIVE);
+    message.setCharacterSet(0);
+    message.setFormat(formatName);
+    if (!message.write(length, static_cast<const char*>(bytes))) return takeCodes(item, message);
+    return 1;
+}
+
+unsigned char ZroProtocol::checkAtDataOffset(ZroItm& item, const ZroMsg& message,
+                                             const ZroItemFacts& facts)
+{
+    if (facts.strucId != nullptr) {
+        if (!ZroItm::structureIdIs(facts.strucId, message))
+            return failItem(item, facts.longName, "::pasteIn (error): wrong structure id",
+                            facts.function, ZRRC_STRUC_ID_ERROR);
+        if (message.encoding() != ZRENC_NATIVE)
+            return failItem(item, facts.longName, "::pasteIn (error): wrong message encoding",
+                            facts.function, ZRRC_ENCODING_ERROR);
+    }
+    if (!message.formatIs(facts.formatName))
+        return failItem(item, facts.longName, "::pasteIn (error): wrong message format",
+                        facts.function, ZRRC_FORMAT_ERROR);
+    return 1;
+}
+
+unsigned char ZroProtocol::readRecord(ZroItm& item, ZroMsg& message, void* record, unsigned length)
+{
+    char* destination = static_cast<char*>(record);
+    if (!message.read(length, destination)) return takeCodes(item, message);
+    return 1;
+}
+
+void ZroProtocol::describeFollowingData(ZroMsg& message, const ZroHdr& header)
+{
+    message.setEncoding(header.encoding());
+    message.setCharacterSet(header.characterSet());
+    ZroStr format = header.format();
+    message.setFormat(format.dataPointer());
+}
+
+unsigned char ZroProtocol::takeHeader(ZroHdr& header, ZroMsg& message, void* record,
+                                      unsigned length, const ZroItemFacts& facts)
+{
+    if (!checkAtDataOffset(header, message, facts)) return 0;
+    if (!readRecord(header, message, record, length)) return 0;
+    describeFollowingData(message, header);
+    return 1;
+}
+
+unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const void* record,
+                                      unsigned length, const char* formatName)
+{
+    // Room for the header and everything the message holds, before anything
+    // changes: a user buffer that cannot take both refuses with 6113 and the
+    // message keeps its data; a sum that wraps 32 bits is refused with 2071.
+    const unsigned held = message.messageLength();
+    if (held > UINT32_MAX - length) {
+        message.moreBytes(UINT32_MAX); // refuses with the cache's own text and codes
+        return takeCodes(header, message);
+    }
+    if (!message.moreBytes(held + length - message.dataOffset())) return takeCodes(header, message);
+
+    // The header now describes the data that will follow it ...
+    char format[9] = {};
+    std::memcpy(format, message.descriptor().format, 8);
+    header.setEncoding(message.encoding());
+    header.setCharacterSet(message.characterSet());
+    header.setFormat(format);
+    // ... and the message describes the header.
+    message.setEncoding(ZRENC_NATIVE);
+    message.setCharacterSet(0);
+    message.setFormat(formatName);
+
+    // Move the data behind the place of the header, then write the header.
+    char* buffer = message.bufferPointer();
+    if (held != 0) std::memmove(buffer + length, buffer, held);
+    message.clearMessage();
+    if (!message.write(length, static_cast<const char*>(record))) return takeCodes(header, message);
+    message.setDataOffset(length + held);
+    return 1;
+}

@@ -1,0 +1,141 @@
+// ZroMtr: tracking values, standalone or bound to a message descriptor.
+#include "zroi/zromtr.hpp"
+
+#include <cstring>
+
+#include "zrofield.hpp"
+#include "zroframe.hpp"
+
+ZROI_IDENT("lib/zroi/zromtr")
+
+ZroMtr::ZroMtr(const ZroMtr& other) : ZroErr() { ZroMtr::operator=(other); }
+
+ZroMtr::~ZroMtr()
+{
+    if (bound_) return;
+    delete[] accountingToken_;
+    delete[] correlationId_;
+    delete feedback_;
+    delete[] groupId_;
+    delete[] messageId_;
+}
+
+void ZroMtr::operator=(const ZroMtr& other)
+{
+    if (&other == this) return;
+    ZroErr::operator=(other);
+    // Each value goes through its setter; a source value always has the full
+    // width or none, so the length error cannot arise here.
+    setAccountingToken(other.accountingToken());
+    setCorrelationId(other.correlationId());
+    setFeedback(other.feedback());
+    setGroupId(other.groupId());
+    setMessageId(other.messageId());
+}
+
+ZroBin ZroMtr::accountingToken() const
+{
+    return accountingToken_ != nullptr ? ZroBin(accountingToken_, ACCOUNTING_TOKEN_LENGTH)
+                                       : ZroBin();
+}
+
+ZroBin ZroMtr::correlationId() const
+{
+    return correlationId_ != nullptr ? ZroBin(correlationId_, ID_LENGTH) : ZroBin();
+}
+
+ZroBin ZroMtr::groupId() const
+{
+    return groupId_ != nullptr ? ZroBin(groupId_, ID_LENGTH) : ZroBin();
+}
+
+ZroBin ZroMtr::messageId() const
+{
+    return messageId_ != nullptr ? ZroBin(messageId_, ID_LENGTH) : ZroBin();
+}
+
+unsigned char ZroMtr::setAccountingToken(const ZroBin& value)
+{
+    return setBinary(accountingToken_, ACCOUNTING_TOKEN_LENGTH, value, 18,
+                     "ZroMessageTracker::setAccountingToken (error): binary data length error");
+}
+
+unsigned char ZroMtr::setCorrelationId(const ZroBin& value)
+{
+    return setBinary(correlationId_, ID_LENGTH, value, 19,
+                     "ZroMessageTracker::setCorrelationId (error): binary data length error");
+}
+
+unsigned char ZroMtr::setGroupId(const ZroBin& value)
+{
+    return setBinary(groupId_, ID_LENGTH, value, 20,
+                     "ZroMessageTracker::setGroupId (error): binary data length error");
+}
+
+unsigned char ZroMtr::setMessageId(const ZroBin& value)
+{
+    return setBinary(messageId_, ID_LENGTH, value, 21,
+                     "ZroMessageTracker::setMessageId (error): binary data length error");
+}
+
+void ZroMtr::setAccountingToken(const unsigned char* bytes)
+{
+    setBytes(accountingToken_, ACCOUNTING_TOKEN_LENGTH, bytes);
+}
+
+void ZroMtr::setCorrelationId(const unsigned char* bytes)
+{
+    setBytes(correlationId_, ID_LENGTH, bytes);
+}
+
+void ZroMtr::setGroupId(const unsigned char* bytes) { setBytes(groupId_, ID_LENGTH, bytes); }
+
+void ZroMtr::setMessageId(const unsigned char* bytes) { setBytes(messageId_, ID_LENGTH, bytes); }
+
+void ZroMtr::setFeedback(int32_t value)
+{
+    if (feedback_ == nullptr) feedback_ = new int32_t(0);
+    *feedback_ = value;
+}
+
+void ZroMtr::bindTo(unsigned char* accountingToken, unsigned char* correlationId, int32_t* feedback,
+                    unsigned char* groupId, unsigned char* messageId) noexcept
+{
+    accountingToken_ = accountingToken;
+    correlationId_ = correlationId;
+    feedback_ = feedback;
+    groupId_ = groupId;
+    messageId_ = messageId;
+    bound_ = true;
+}
+
+void ZroMtr::unbind() noexcept
+{
+    accountingToken_ = correlationId_ = groupId_ = messageId_ = nullptr;
+    feedback_ = nullptr;
+    bound_ = false;
+}
+
+// Storage of a standalone value is created zero-filled on first use.
+unsigned char* ZroMtr::ensure(unsigned char*& field, unsigned width)
+{
+    if (field == nullptr) field = new unsigned char[width]();
+    return field;
+}
+
+unsigned char ZroMtr::setBinary(unsigned char*& field, unsigned width, const ZroBin& value,
+                                unsigned function, const char* text)
+{
+    if (!zrofield::setBinary(ensure(field, width), width, value))
+        return fail(function, text, ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
+    return 1;
+}
+
+void ZroMtr::setBytes(unsigned char*& field, unsigned width, const unsigned char* bytes)
+{
+    unsigned char* storage = ensure(field, width);
+    if (bytes != nullptr)
+        std::memcpy(storage, bytes, width);
+    else
+        std::memset(storage, 0, width);
+}

@@ -1,0 +1,196 @@
+// String and binary bodies: written as a message's whole data and read back.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "zroi/zromsg.hpp"
+#include "zrotest.hpp"
+
+using ZroBodyTest = ZroTest;
+
+TEST_F(ZroBodyTest, StringRoundTrip)
+{
+    ZroMsg message;
+    message.setCharacterSet(850);
+    ZroStr hello("hello");
+    EXPECT_EQ(message.writeItem(hello), 1);
+    EXPECT_EQ(message.messageLength(), 5u);
+    EXPECT_EQ(message.dataOffset(), 5u);
+    EXPECT_EQ(std::memcmp(message.bufferPointer(), "hello", 5), 0);
+    EXPECT_EQ(message.formatIs("ZRSTR   "), 1);
+    EXPECT_EQ(message.encoding(), 546);
+    EXPECT_EQ(message.characterSet(), 0);
+
+    message.setDataOffset(0);
+    ZroStr read("previous text, longer");
+    EXPECT_EQ(message.readItem(read), 1);
+    EXPECT_STREQ(read.dataPointer(), "hello");
+    EXPECT_EQ(message.dataOffset(), 5u);
+
+    // No data left: success, and the text stays as it was.
+    EXPECT_EQ(message.readItem(read), 1);
+    EXPECT_STREQ(read.dataPointer(), "hello");
+    expectCodes(message, 0, 0);
+    expectNoText();
+}
+
+TEST_F(ZroBodyTest, StringWithEmbeddedNulAndExactStorage)
+{
+    ZroMsg message;
+    ZroStr body("x");
+    message.writeItem(body);
+    message.clearMessage();
+    message.write(5, "ab\0cd");
+    message.setDataOffset(0);
+    ZroStr read;
+    EXPECT_EQ(message.readItem(read), 1);
+    EXPECT_STREQ(read.dataPointer(), "ab");
+    EXPECT_EQ(read.storageSize(), 6u);
+    EXPECT_EQ(std::memcmp(read.dataPointer(), "ab\0cd\0", 6), 0);
+
+    // Data ending in NUL needs no extra byte.
+    message.clearMessage();
+    message.write(3, "ab\0");
+    message.setDataOffset(0);
+    ZroStr exact;
+    EXPECT_EQ(message.readItem(exact), 1);
+    EXPECT_STREQ(exact.dataPointer(), "ab");
+    EXPECT_EQ(exact.storageSize(), 3u);
+}
+
+TEST_F(ZroBodyTest, EmptyBodiesAndRewriting)
+{
+    ZroMsg message;
+    ZroStr first("first body");
+    message.writeItem(first);
+    ZroStr empty;
+    EXPECT_EQ(message.writeItem(empty), 1);
+    EXPECT_EQ(message.messageLength(), 0u);
+    EXPECT_EQ(message.formatIs("ZRSTR   "), 1);
+    ZroBin none;
+    EXPECT_EQ(message.writeItem(none), 1);
+    EXPECT_EQ(message.messageLength(), 0u);
+    EXPECT_EQ(message.formatIs("        "), 1);
+
+    ZroStr second("2nd");
+    message.writeItem(first);
+    message.writeItem(second);
+    EXPECT_EQ(message.messageLength(), 3u) << "each body replaces the data";
+
+    ZroBin bytes("\x01\x02", 2);
+    message.writeItem(bytes);
+    message.setDataOffset(message.messageLength());
+    ZroBin read(bytes);
+    EXPECT_EQ(message.readItem(read), 1);
+    EXPECT_EQ(read.dataLength(), 0u) << "no data left gives an empty binary";
+}
+
+TEST_F(ZroBodyTest, LargeBodiesRoundTrip)
+{
+    std::string text(1 << 20, 'a');
+    for (std::size_t i = 0; i < text.size(); i += 97) text[i] = static_cast<char>('b' + i % 20);
+    ZroStr big(text.c_str());
+    ZroMsg message;
+    ASSERT_EQ(message.writeItem(big), 1);
+    message.setDataOffset(0);
+    ZroStr back;
+    ASSERT_EQ(message.readItem(back), 1);
+    EXPECT_EQ(back.length(), text.size());
+    EXPECT_EQ(std::memcmp(back.dataPointer(), text.data(), text.size()), 0);
+
+    std::vector<unsigned char> bytes(1 << 20);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 7);
+    ZroBin binary(bytes.data(), static_cast<unsigned>(bytes.size()));
+    ASSERT_EQ(message.writeItem(binary), 1);
+    message.setDataOffset(0);
+    ZroBin binaryBack;
+    ASSERT_EQ(message.readItem(binaryBack), 1);
+    EXPECT_TRUE(binaryBack == binary);
+}
+
+TEST_F(ZroBodyTest, WrongFormatIsRefusedWithoutMovingTheCursor)
+{
+    ZroMsg message;
+    ZroStr text("abc");
+    message.writeItem(text);
+    message.setDataOffset(0);
+    ZroBin binary;
+    clearEvents();
+    EXPECT_EQ(message.readItem(binary), 0);
+    expectCodes(binary, 2, 6119);
+    expectCodes(message, 2, 6119);
+    expectFrame(1, 6119);
+    expectOnlyText(1, "ZroBinary::pasteIn (error): wrong message format");
+    EXPECT_EQ(message.dataOffset(), 0u);
+
+    message.writeItem(binary);
+    message.setDataOffset(0);
+    ZroStr read;
+    clearEvents();
+    EXPECT_EQ(read.pasteIn(message), 0);
+    expectCodes(read, 2, 6119);
+    expectOnlyText(45, "ZroString::pasteIn (error): wrong message format");
+    EXPECT_TRUE(records().empty());
+}
+
+TEST_F(ZroBodyTest, UserBufferTooSmallClearsTheMessage)
+{
+    char small[4];
+    ZroMsg message;
+    message.useEmptyBuffer(small, sizeof small);
+    message.setFormat("OLD");
+    ZroStr text("too long");
+    clearEvents();
+    EXPECT_EQ(message.writeItem(text), 0);
+    expectCodes(text, 2, 6113);
+    expectCodes(message, 2, 6113);
+    expectOnlyText(3, "ZroCache::moreBytes (error): insufficient buffer");
+    EXPECT_EQ(message.messageLength(), 0u);
+    EXPECT_EQ(message.formatIs("OLD     "), 1) << "no room: the description stays";
+
+    ZroBin bytes("12345", 5);
+    EXPECT_EQ(message.writeItem(bytes), 0);
+    expectCodes(bytes, 2, 6113);
+}
+
+TEST_F(ZroBodyTest, ShortDataAndRefusedStorageGiveTheCodesOfTheFailure)
+{
+    ZroMsg message;
+    ZroStr text("abcdef");
+    message.writeItem(text);
+    message.setDataOffset(0);
+
+    ZroStr noStorage;
+    failAllocation(1);
+    EXPECT_EQ(message.readItem(noStorage), 0);
+    expectCodes(noStorage, 2, 2071);
+    EXPECT_EQ(noStorage.length(), 0u);
+    EXPECT_EQ(message.dataOffset(), 0u);
+
+    // Room for the bytes but not for the terminator: emptied, still valid.
+    ZroStr exact;
+    exact.setStorage(6);
+    failAllocation(1);
+    EXPECT_EQ(message.readItem(exact), 0);
+    expectCodes(exact, 2, 2071);
+    EXPECT_EQ(exact.length(), 0u);
+    EXPECT_EQ(message.dataOffset(), 6u);
+
+    message.setDataOffset(0);
+    ZroBin bytes;
+    message.setFormat("        ");
+    clearEvents();
+    failAllocation(1);
+    EXPECT_EQ(message.readItem(bytes), 0);
+    expectCodes(bytes, 2, 2071);
+    expectFrame(1, 2071);
+    EXPECT_EQ(bytes.dataLength(), 0u);
+
+    // The destination refused by the pointer check: the message's codes.
+    ZroStr refused;
+    refused.setStorage(16);
+    message.setFormat("ZRSTR   ");
+    refuse(refused.dataPointer(), 16, 2);
+    EXPECT_EQ(message.readItem(refused), 0);
+    expectCodes(refused, 2, 2004);
+}

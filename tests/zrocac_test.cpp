@@ -1,0 +1,851 @@
+// ZroCac: growth, the cursor, user buffers, copies, every failure with its
+// text, and the traced and untraced paths of read and write.
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "zroalloc.hpp"
+#include "zroi/zrocac.hpp"
+#include "zrotest.hpp"
+
+namespace {
+
+const char kInsufficientBuffer[] = "ZroCache::moreBytes (error): insufficient buffer";
+const char kMoreStorage[] = "ZroCache::moreBytes (error): storage not available";
+const char kNotResizable[] = "ZroCache::resizeBuffer (error): user buffer cannot be resized";
+const char kResizeTruncated[] = "ZroCache::resizeBuffer (warning): data truncated";
+const char kResizeStorage[] = "ZroCache::resizeBuffer (error): storage not available";
+const char kWriteNull[] = "ZroCache::write (error): null data pointer";
+const char kReadShort[] = "ZroCache::read (error): insufficient data";
+const char kReadNull[] = "ZroCache::read (error): null data pointer";
+const char kNoPointer[] = "ZroCache::useEmpty/FullBuffer (error): length but no pointer";
+const char kAssignTruncated[] = "ZroCache::operator = (warning): data truncated";
+const char kAssignAddressing[] =
+    "ZroCache::operator = (warning): buffer addressing problem, data truncated";
+const char kReadRefused[] = "ZroError::checkReadPointer (error): buffer error";
+const char kWriteRefused[] = "ZroError::checkWritePointer (error): buffer error";
+
+// Lets a test build states that the public operations never produce.
+struct Forged : ZroCac {
+    void set(char* buffer, unsigned bufferLength, unsigned messageLength, unsigned offset)
+    {
+        buffer_ = buffer;
+        bufferLength_ = bufferLength;
+        messageLength_ = messageLength;
+        dataOffset_ = offset;
+        automatic_ = 0; // never released by the destructor
+    }
+};
+
+struct State {
+    char* buffer;
+    unsigned bufferLength, messageLength, offset;
+    unsigned char automatic;
+    std::string bytes; // the message
+    bool operator==(const State& o) const
+    {
+        return buffer == o.buffer && bufferLength == o.bufferLength &&
+               messageLength == o.messageLength && offset == o.offset && automatic == o.automatic &&
+               bytes == o.bytes;
+    }
+};
+
+State stateOf(const ZroCac& c)
+{
+    std::string bytes;
+    if (c.bufferPointer() != nullptr) bytes.assign(c.bufferPointer(), c.messageLength());
+    return {c.bufferPointer(), c.bufferLength(),    c.messageLength(),
+            c.dataOffset(),    c.automaticBuffer(), bytes};
+}
+
+std::string message(const ZroCac& c) { return std::string(c.bufferPointer(), c.messageLength()); }
+
+void expectNumbers(const ZroCac& c, unsigned bufferLength, unsigned messageLength, unsigned offset)
+{
+    EXPECT_EQ(c.bufferLength(), bufferLength);
+    EXPECT_EQ(c.messageLength(), messageLength);
+    EXPECT_EQ(c.dataOffset(), offset);
+}
+
+// A cache holding `text` with the cursor at `offset`.
+void fill(ZroCac& c, const std::string& text, unsigned offset)
+{
+    ASSERT_EQ(c.write(static_cast<unsigned>(text.size()), text.data()), 1);
+    ASSERT_EQ(c.setDataOffset(offset), 1);
+}
+
+} // namespace
+
+using ZroCacTest = ZroTest;
+
+TEST_F(ZroCacTest, NewCacheIsEmptyAndAutomatic)
+{
+    ZroCac c;
+    EXPECT_EQ(c.bufferPointer(), nullptr);
+    EXPECT_EQ(c.dataPointer(), nullptr);
+    expectNumbers(c, 0, 0, 0);
+    EXPECT_EQ(c.dataLength(), 0u);
+    EXPECT_EQ(c.automaticBuffer(), 1);
+    expectCodes(c, 0, 0);
+    EXPECT_TRUE(events().empty());
+}
+
+TEST_F(ZroCacTest, FirstWriteAllocatesExactlyLaterGrowthDoubles)
+{
+    ZroCac c;
+    EXPECT_EQ(c.write(10, "0123456789"), 1);
+    expectNumbers(c, 10, 10, 10);
+    // The growth runs resizeBuffer inside the frame of write.
+    EXPECT_EQ(records(), (std::vector<std::string>{"entry 9", "entry 5", "exit 5 0", "exit 9 0"}));
+    expectFrame(9, 0);
+    expectNoText();
+
+    clearEvents();
+    EXPECT_EQ(c.write(1, "a"), 1);
+    expectNumbers(c, 20, 11, 11);
+    EXPECT_EQ(c.dataLength(), 0u);
+    EXPECT_EQ(message(c), "0123456789a");
+    EXPECT_EQ(c.dataPointer(), c.bufferPointer() + 11);
+
+    // Growth takes offset + length when that is more than double.
+    EXPECT_EQ(c.write(30, std::string(30, 'x').data()), 1);
+    expectNumbers(c, 41, 41, 41);
+    expectCodes(c, 0, 0);
+}
+
+TEST_F(ZroCacTest, WriteInsideTheMessageKeepsItsLength)
+{
+    ZroCac c;
+    fill(c, "abcdefghij", 2);
+    EXPECT_EQ(c.write(3, "XYZ"), 1);
+    expectNumbers(c, 10, 10, 5);
+    EXPECT_EQ(message(c), "abXYZfghij");
+    EXPECT_EQ(c.dataLength(), 5u);
+}
+
+TEST_F(ZroCacTest, ZeroLengthReadAndWriteWithNullSucceedAndChangeNothing)
+{
+    ZroCac c;
+    fill(c, "abc", 1);
+    State before = stateOf(c);
+    clearEvents();
+    EXPECT_EQ(c.write(0, nullptr), 1);
+    expectFrame(9, 0);
+    clearEvents();
+    char* none = nullptr;
+    EXPECT_EQ(c.read(0, none), 1);
+    expectFrame(4, 0);
+    EXPECT_EQ(stateOf(c), before);
+    expectCodes(c, 0, 0);
+
+    // Also on an empty cache: no buffer is made for nothing.
+    ZroCac empty;
+    EXPECT_EQ(empty.write(0, nullptr), 1);
+    EXPECT_EQ(empty.read(0, none), 1);
+    EXPECT_EQ(empty.bufferPointer(), nullptr);
+    expectCodes(empty, 0, 0);
+}
+
+TEST_F(ZroCacTest, ReadCopiesAndMovesTheCursorButNotTheCallersPointer)
+{
+    ZroCac c;
+    fill(c, "hello world", 6);
+    char out[5] = {};
+    char* to = out;
+    clearEvents();
+    EXPECT_EQ(c.read(5, to), 1);
+    EXPECT_EQ(to, out);
+    EXPECT_EQ(std::string(out, 5), "world");
+    EXPECT_EQ(c.dataOffset(), 11u);
+    EXPECT_EQ(c.messageLength(), 11u);
+    expectFrame(4, 0);
+    // The destination is write-checked over exactly the bytes read.
+    bool checked = false;
+    for (const TraceEvent& e : events())
+        if (e.kind == ZRECS_CHECK) {
+            EXPECT_EQ(e.value, 2u);
+            EXPECT_EQ(e.start, out);
+            EXPECT_EQ(e.length, 5u);
+            checked = true;
+        }
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(ZroCacTest, ReadFailures)
+{
+    ZroCac c;
+    fill(c, "abcdef", 2);
+    State before = stateOf(c);
+    char out[8] = {};
+    char* to = out;
+
+    // More than the data length: checked before the pointer.
+    clearEvents();
+    char* none = nullptr;
+    EXPECT_EQ(c.read(5, none), 0);
+    expectCodes(c, 2, 6114);
+    expectOnlyText(4, kReadShort);
+    expectFrame(4, 6114);
+    EXPECT_EQ(stateOf(c), before);
+
+    clearEvents();
+    EXPECT_EQ(c.read(4, none), 0);
+    expectCodes(c, 2, 6108);
+    expectOnlyText(4, kReadNull);
+    expectFrame(4, 6108);
+    EXPECT_EQ(stateOf(c), before);
+
+    clearEvents();
+    refuse(out + 3, 1, 2);
+    EXPECT_EQ(c.read(4, to), 0);
+    expectCodes(c, 2, 2004);
+    expectOnlyText(63, kWriteRefused);
+    expectFrame(4, 2004);
+    EXPECT_EQ(stateOf(c), before);
+
+    // A destination refused only for reading is fine; the exit record still
+    // carries the reason left by the failure before.
+    allowAll();
+    refuse(out, sizeof out, 1);
+    clearEvents();
+    EXPECT_EQ(c.read(4, to), 1);
+    EXPECT_EQ(std::string(out, 4), "cdef");
+    expectCodes(c, 2, 2004);
+    expectFrame(4, 2004);
+    expectNoText();
+}
+
+TEST_F(ZroCacTest, WriteNullDataFailsAfterTheBufferGrew)
+{
+    ZroCac c;
+    clearEvents();
+    EXPECT_EQ(c.write(8, nullptr), 0);
+    expectCodes(c, 2, 6108);
+    expectOnlyText(9, kWriteNull);
+    EXPECT_EQ(records(),
+              (std::vector<std::string>{"entry 9", "entry 5", "exit 5 0", "exit 9 6108"}));
+    EXPECT_NE(c.bufferPointer(), nullptr);
+    expectNumbers(c, 8, 0, 0);
+
+    // With room there is no growth: the same text and nothing changes.
+    State before = stateOf(c);
+    clearEvents();
+    EXPECT_EQ(c.write(8, nullptr), 0);
+    expectOnlyText(9, kWriteNull);
+    EXPECT_EQ(stateOf(c), before);
+}
+
+TEST_F(ZroCacTest, WriteChecksSourceThenBuffer)
+{
+    ZroCac c;
+    fill(c, "0123456789", 4);
+    State before = stateOf(c);
+    const char source[] = "abcd";
+
+    clearEvents();
+    EXPECT_EQ(c.write(4, source), 1);
+    std::vector<TraceEvent> checks;
+    for (const TraceEvent& e : events())
+        if (e.kind == ZRECS_CHECK) checks.push_back(e);
+    ASSERT_EQ(checks.size(), 2u);
+    EXPECT_EQ(checks[0].value, 1u);
+    EXPECT_EQ(checks[0].start, source);
+    EXPECT_EQ(checks[0].length, 4u);
+    EXPECT_EQ(checks[1].value, 2u);
+    EXPECT_EQ(checks[1].start, c.bufferPointer() + 4);
+    EXPECT_EQ(checks[1].length, 4u);
+    ASSERT_EQ(c.setDataOffset(4), 1);
+    before = stateOf(c);
+
+    refuse(source, 4, 1);
+    clearEvents();
+    EXPECT_EQ(c.write(4, source), 0);
+    expectCodes(c, 2, 2004);
+    expectOnlyText(62, kReadRefused);
+    expectFrame(9, 2004);
+    EXPECT_EQ(stateOf(c), before);
+
+    allowAll();
+    c.clearErrorCodes();
+    refuse(c.bufferPointer() + 7, 1, 2);
+    clearEvents();
+    EXPECT_EQ(c.write(4, source), 0);
+    expectCodes(c, 2, 2004);
+    expectOnlyText(63, kWriteRefused);
+    expectFrame(9, 2004);
+    EXPECT_EQ(stateOf(c), before);
+}
+
+TEST_F(ZroCacTest, UserBufferTooSmallAndNotResizable)
+{
+    char storage[16] = {};
+    ZroCac c;
+    ASSERT_EQ(c.useEmptyBuffer(storage, 16), 1);
+    State before = stateOf(c);
+    std::string data(17, 'q');
+
+    clearEvents();
+    EXPECT_EQ(c.write(17, data.data()), 0);
+    expectCodes(c, 2, 6113);
+    expectOnlyText(3, kInsufficientBuffer);
+    EXPECT_EQ(records(), (std::vector<std::string>{"entry 9", "exit 9 6113"}));
+    EXPECT_EQ(stateOf(c), before);
+
+    c.clearErrorCodes();
+    clearEvents();
+    EXPECT_EQ(c.moreBytes(17), 0);
+    expectCodes(c, 2, 6113);
+    expectOnlyText(3, kInsufficientBuffer);
+    EXPECT_TRUE(records().empty());
+
+    // Even the size it already has.
+    clearEvents();
+    EXPECT_EQ(c.resizeBuffer(16), 0);
+    expectCodes(c, 2, 6112);
+    expectOnlyText(5, kNotResizable);
+    expectFrame(5, 6112);
+    EXPECT_EQ(stateOf(c), before);
+
+    // Exactly full is fine, and the bytes land in the caller's storage.
+    EXPECT_EQ(c.write(16, data.data()), 1);
+    EXPECT_EQ(std::string(storage, 16), std::string(16, 'q'));
+    EXPECT_EQ(c.moreBytes(0), 1);
+    EXPECT_EQ(c.moreBytes(1), 0);
+
+    // Moving the cursor or the message past the user buffer needs a resize.
+    ASSERT_EQ(c.setDataOffset(3), 1);
+    c.clearErrorCodes();
+    clearEvents();
+    EXPECT_EQ(c.setDataOffset(17), 0);
+    expectCodes(c, 2, 6112);
+    expectOnlyText(5, kNotResizable);
+    EXPECT_EQ(c.setMessageLength(17), 0);
+    expectNumbers(c, 16, 16, 3);
+}
+
+TEST_F(ZroCacTest, LengthsThatWrapAroundFailWithoutAllocating)
+{
+    ZroCac c;
+    fill(c, "0123456789", 10);
+    State before = stateOf(c);
+    unsigned long allocations = zroi_test_allocation_count();
+
+    clearEvents();
+    EXPECT_EQ(c.write(0xFFFFFFFFu, "x"), 0);
+    expectCodes(c, 2, 2071);
+    expectOnlyText(3, kMoreStorage);
+    EXPECT_EQ(records(), (std::vector<std::string>{"entry 9", "exit 9 2071"}));
+    EXPECT_EQ(stateOf(c), before);
+
+    // The offset below the length: the sum wraps to less than the offset.
+    ASSERT_EQ(c.setDataOffset(5), 1);
+    before = stateOf(c);
+    c.clearErrorCodes();
+    clearEvents();
+    EXPECT_EQ(c.moreBytes(0xFFFFFFFCu), 0);
+    expectCodes(c, 2, 2071);
+    expectOnlyText(3, kMoreStorage);
+    EXPECT_EQ(stateOf(c), before);
+    // The largest length that fits in 32 bits after the offset is not refused
+    // for wrapping; it only needs storage (none is granted here).
+    c.clearErrorCodes();
+    failAllocation(1);
+    clearEvents();
+    EXPECT_EQ(c.moreBytes(0xFFFFFFFAu), 0);
+    expectCodes(c, 2, 2071);
+    expectOnlyText(5, kResizeStorage);
+    EXPECT_EQ(stateOf(c), before);
+    EXPECT_EQ(zroi_test_allocation_count(), allocations + 1);
+}
+
+TEST_F(ZroCacTest, GrowthPastTwoGigabytesWhereTheDoublingWraps)
+{
+    // 2 GiB of untouched storage: only address space is used.
+    ZroCac c;
+    ASSERT_EQ(c.resizeBuffer(0x80000000u), 1);
+    // Twice the buffer wraps to 0: the target is offset + length.
+    EXPECT_EQ(c.moreBytes(0x80000001u), 1);
+    expectNumbers(c, 0x80000001u, 0, 0);
+    expectCodes(c, 0, 0);
+
+    // Cursor at the end: the doubling wraps to 2, below the offset, and
+    // offset + 0xFFFFFFFF wraps too. Neither may pass for room.
+    ASSERT_EQ(c.setDataOffset(0x80000001u), 1);
+    unsigned long allocations = zroi_test_allocation_count();
+    // Should growth be granted wrongly, it meets no storage instead of
+    // copying 2 GiB and overrunning the buffer.
+    failAllocation(1, true);
+    clearEvents();
+    EXPECT_EQ(c.moreBytes(0xFFFFFFFFu), 0);
+    expectCodes(c, 2, 2071);
+    expectOnlyText(3, kMoreStorage);
+    c.clearErrorCodes();
+    clearEvents();
+    EXPECT_EQ(c.write(0xFFFFFFFFu, "x"), 0);
+    expectCodes(c, 2, 2071);
+    expectOnlyText(3, kMoreStorage);
+    expectNumbers(c, 0x80000001u, 0x80000001u, 0x80000001u);
+    EXPECT_EQ(zroi_test_allocation_count(), allocations);
+    failAllocation(0);
+    EXPECT_EQ(c.resizeBuffer(0), 1);
+}
+
+TEST_F(ZroCacTest, ResizeBuffer)
+{
+    ZroCac c;
+    // Growing an empty cache: the offset is 0.
+    clearEvents();
+    EXPECT_EQ(c.resizeBuffer(32), 1);
+    expectFrame(5, 0);
+    expectNumbers(c, 32, 0, 0);
+
+    fill(c, "0123456789", 10);
+    ASSERT_EQ(c.resizeBuffer(64), 1);
+    expectNumbers(c, 64, 10, 10);
+    EXPECT_EQ(message(c), "0123456789");
+
+    // The same size: nothing happens, nothing is allocated.
+    unsigned long allocations = zroi_test_allocation_count();
+    char* buffer = c.bufferPointer();
+    EXPECT_EQ(c.resizeBuffer(64), 1);
+    EXPECT_EQ(c.bufferPointer(), buffer);
+    EXPECT_EQ(zroi_test_allocation_count(), allocations);
+
+    // Shrinking below the message: warning, message cut, cursor at most the size.
+    clearEvents();
+    EXPECT_EQ(c.resizeBuffer(4), 1);
+    expectCodes(c, 1, 6115);
+    expectOnlyText(5, kResizeTruncated);
+    expectFrame(5, 6115);
+    expectNumbers(c, 4, 4, 4);
+    EXPECT_EQ(message(c), "0123");
+
+    // Shrinking with the cursor below the new size keeps it.
+    ASSERT_EQ(c.setDataOffset(1), 1);
+    ASSERT_EQ(c.resizeBuffer(2), 1);
+    expectNumbers(c, 2, 2, 1);
+
+    // Size 0 releases the buffer; with a message it warns first.
+    c.clearErrorCodes();
+    clearEvents();
+    EXPECT_EQ(c.resizeBuffer(0), 1);
+    expectOnlyText(5, kResizeTruncated);
+    expectCodes(c, 1, 6115);
+    EXPECT_EQ(c.bufferPointer(), nullptr);
+    expectNumbers(c, 0, 0, 0);
+    EXPECT_EQ(c.automaticBuffer(), 1);
+}
+
+TEST_F(ZroCacTest, ResizeBufferWithoutStorageLeavesTheCacheUnchanged)
+{
+    ZroCac c;
+    fill(c, "0123456789", 6);
+    State before = stateOf(c);
+
+    failAllocation(1);
+    clearEvents();
+    EXPECT_EQ(c.resizeBuffer(100), 0);
+    expectCodes(c, 2, 2071);
+    expectOnlyText(5, kResizeStorage);
+    expectFrame(5, 2071);
+    EXPECT_EQ(stateOf(c), before);
+
+    // A shrink warns, then the failure replaces the warning.
+    failAllocation(1);
+    clearEvents();
+    EXPECT_EQ(c.resizeBuffer(3), 0);
+    EXPECT_EQ(texts(), (std::vector<std::string>{kResizeTruncated, kResizeStorage}));
+    expectCodes(c, 2, 2071);
+    EXPECT_EQ(stateOf(c), before);
+
+    // Growth inside write and setMessageLength meets the same failure.
+    failAllocation(1);
+    clearEvents();
+    EXPECT_EQ(c.write(20, std::string(20, 'z').data()), 0);
+    expectOnlyText(5, kResizeStorage);
+    EXPECT_EQ(records(),
+              (std::vector<std::string>{"entry 9", "entry 5", "exit 5 2071", "exit 9 2071"}));
+    EXPECT_EQ(stateOf(c), before);
+    failAllocation(1);
+    EXPECT_EQ(c.setMessageLength(11), 0);
+    EXPECT_EQ(c.setDataOffset(11), 1); // the next allocation is granted
+    expectNumbers(c, 11, 11, 11);
+    EXPECT_EQ(message(c).substr(0, 10), "0123456789");
+}
+
+TEST_F(ZroCacTest, CursorAndMessageLength)
+{
+    ZroCac c;
+    ASSERT_EQ(c.resizeBuffer(32), 1);
+    fill(c, std::string(20, 'm'), 20);
+
+    // Beyond the message: the buffer grows to exactly the new offset.
+    clearEvents();
+    EXPECT_EQ(c.setDataOffset(50), 1);
+    expectNumbers(c, 50, 50, 50);
+    EXPECT_EQ(message(c).substr(0, 20), std::string(20, 'm'));
+    EXPECT_EQ(records(), (std::vector<std::string>{"entry 5", "exit 5 0"}));
+
+    // Within the message only the cursor moves.
+    EXPECT_EQ(c.setDataOffset(7), 1);
+    expectNumbers(c, 50, 50, 7);
+    EXPECT_EQ(c.dataLength(), 43u);
+    EXPECT_EQ(c.dataPointer(), c.bufferPointer() + 7);
+
+    // A shorter message pulls the cursor back; the buffer stays.
+    EXPECT_EQ(c.setMessageLength(4), 1);
+    expectNumbers(c, 50, 4, 4);
+    EXPECT_EQ(c.setMessageLength(40), 1);
+    expectNumbers(c, 50, 40, 4);
+
+    c.clearMessage();
+    expectNumbers(c, 50, 0, 0);
+    EXPECT_NE(c.bufferPointer(), nullptr);
+    expectCodes(c, 0, 0);
+    expectNoText();
+}
+
+TEST_F(ZroCacTest, UseFullAndEmptyBuffer)
+{
+    char storage[100] = {};
+    std::memset(storage, 'u', sizeof storage);
+    ZroCac c;
+    fill(c, "automatic", 0);
+
+    clearEvents();
+    EXPECT_EQ(c.useFullBuffer(storage, 100), 1);
+    expectFrame(8, 0);
+    EXPECT_EQ(c.bufferPointer(), storage);
+    expectNumbers(c, 100, 100, 0);
+    EXPECT_EQ(c.dataLength(), 100u);
+    EXPECT_EQ(c.automaticBuffer(), 0);
+    char out[3] = {};
+    char* to = out;
+    EXPECT_EQ(c.read(3, to), 1);
+    EXPECT_EQ(std::string(out, 3), "uuu");
+
+    clearEvents();
+    EXPECT_EQ(c.useEmptyBuffer(storage, 100), 1);
+    expectFrame(8, 0);
+    expectNumbers(c, 100, 0, 0);
+    EXPECT_EQ(c.automaticBuffer(), 0);
+
+    // Length 0 drops the user buffer: automatic again, no buffer.
+    EXPECT_EQ(c.write(5, "hello"), 1);
+    clearEvents();
+    EXPECT_EQ(c.useEmptyBuffer(nullptr, 0), 1);
+    expectFrame(8, 0);
+    EXPECT_EQ(c.bufferPointer(), nullptr);
+    EXPECT_EQ(c.automaticBuffer(), 1);
+    expectNumbers(c, 0, 0, 0);
+    EXPECT_EQ(c.dataLength(), 0u);
+    EXPECT_EQ(std::string(storage, 5), "hello"); // the caller's bytes stay
+
+    // On an automatic cache length 0 keeps the buffer and empties the message.
+    fill(c, "abc", 1);
+    char* buffer = c.bufferPointer();
+    EXPECT_EQ(c.useFullBuffer(nullptr, 0), 1);
+    EXPECT_EQ(c.bufferPointer(), buffer);
+    expectNumbers(c, 3, 0, 0);
+    EXPECT_EQ(c.automaticBuffer(), 1);
+    expectCodes(c, 0, 0);
+    expectNoText();
+}
+
+TEST_F(ZroCacTest, UseBufferFailuresChangeNothing)
+{
+    char storage[40] = {};
+    ZroCac c;
+    fill(c, "keep me", 2);
+    State before = stateOf(c);
+
+    clearEvents();
+    EXPECT_EQ(c.useEmptyBuffer(nullptr, 40), 0);
+    expectCodes(c, 2, 6108);
+    expectOnlyText(8, kNoPointer);
+    expectFrame(8, 6108);
+    EXPECT_EQ(stateOf(c), before);
+
+    c.clearErrorCodes();
+    clearEvents();
+    EXPECT_EQ(c.useFullBuffer(nullptr, 40), 0);
+    expectCodes(c, 2, 6108);
+    expectOnlyText(8, kNoPointer);
+    expectFrame(8, 6108);
+    EXPECT_EQ(stateOf(c), before);
+
+    refuse(storage + 39, 1, 1);
+    clearEvents();
+    EXPECT_EQ(c.useFullBuffer(storage, 40), 0);
+    expectCodes(c, 2, 2004);
+    expectOnlyText(62, kReadRefused);
+    expectFrame(8, 2004);
+    EXPECT_EQ(stateOf(c), before);
+    clearEvents();
+    EXPECT_EQ(c.useEmptyBuffer(storage, 40), 0);
+    expectOnlyText(62, kReadRefused);
+    EXPECT_EQ(stateOf(c), before);
+
+    // Only a read check is made: storage refused for writing is adopted, and
+    // the exit record carries the reason left over from before.
+    allowAll();
+    refuse(storage, 40, 2);
+    clearEvents();
+    EXPECT_EQ(c.useEmptyBuffer(storage, 40), 1);
+    expectFrame(8, 2004);
+    expectNoText();
+    EXPECT_EQ(c.bufferPointer(), storage);
+    clearEvents();
+    EXPECT_EQ(c.useFullBuffer(storage, 40), 1);
+    expectFrame(8, 2004);
+    // Writing into it is where the write check refuses.
+    EXPECT_EQ(c.write(1, "w"), 0);
+    expectCodes(c, 2, 2004);
+}
+
+TEST_F(ZroCacTest, ExitRecordsCarryAReasonLeftByAnEarlierFailure)
+{
+    ZroCac c;
+    char* none = nullptr;
+    EXPECT_EQ(c.read(1, none), 0);
+    expectCodes(c, 2, 6114);
+
+    clearEvents();
+    EXPECT_EQ(c.write(4, "abcd"), 1);
+    expectFrame(9, 6114);
+    EXPECT_EQ(records(),
+              (std::vector<std::string>{"entry 9", "entry 5", "exit 5 6114", "exit 9 6114"}));
+    clearEvents();
+    EXPECT_EQ(c.resizeBuffer(8), 1);
+    expectFrame(5, 6114);
+    ASSERT_EQ(c.setDataOffset(0), 1);
+    char out[4] = {};
+    char* to = out;
+    clearEvents();
+    EXPECT_EQ(c.read(4, to), 1);
+    expectFrame(4, 6114);
+    char storage[4] = {};
+    clearEvents();
+    EXPECT_EQ(c.useFullBuffer(storage, 4), 1);
+    expectFrame(8, 6114);
+    clearEvents();
+    EXPECT_EQ(c.useEmptyBuffer(nullptr, 0), 1);
+    expectFrame(8, 6114);
+    expectCodes(c, 2, 6114);
+    expectNoText();
+}
+
+TEST_F(ZroCacTest, AppendingFromTheCachesOwnBufferSurvivesGrowth)
+{
+    ZroCac c;
+    fill(c, "abcdef", 6);
+    // The source lies in the buffer that growth replaces.
+    EXPECT_EQ(c.write(6, c.bufferPointer()), 1);
+    EXPECT_EQ(message(c), "abcdefabcdef");
+    // Without growth the ranges may overlap.
+    ASSERT_EQ(c.setDataOffset(2), 1);
+    EXPECT_EQ(c.write(6, c.bufferPointer()), 1);
+    EXPECT_EQ(message(c), "ababcdefcdef");
+    // And read into the buffer itself.
+    ASSERT_EQ(c.setDataOffset(6), 1);
+    char* to = c.bufferPointer() + 4;
+    EXPECT_EQ(c.read(4, to), 1);
+    EXPECT_EQ(message(c), "ababefcdcdef");
+    expectCodes(c, 0, 0);
+}
+
+TEST_F(ZroCacTest, AssignmentCopiesCodesMessageAndCursor)
+{
+    ZroCac source;
+    std::string hundred;
+    for (int i = 0; i < 100; ++i) hundred += static_cast<char>('A' + i % 26);
+    fill(source, hundred, 80);
+    char* none = nullptr;
+    source.read(21, none); // leaves 2/6114 on the source
+
+    ZroCac target;
+    clearEvents();
+    target = source;
+    expectCodes(target, 2, 6114);
+    expectNumbers(target, 100, 100, 80);
+    EXPECT_EQ(message(target), hundred);
+    EXPECT_NE(target.bufferPointer(), source.bufferPointer());
+    EXPECT_EQ(target.automaticBuffer(), 1);
+    expectNoText();
+
+    // An automatic target larger than the message keeps its buffer.
+    ZroCac big;
+    ASSERT_EQ(big.resizeBuffer(200), 1);
+    big = source;
+    expectNumbers(big, 200, 100, 80);
+    EXPECT_EQ(message(big), hundred);
+
+    // Assigning to itself changes nothing.
+    State before = stateOf(target);
+    target.clearErrorCodes();
+    clearEvents();
+    target = target;
+    EXPECT_EQ(stateOf(target), before);
+    expectCodes(target, 0, 0);
+    EXPECT_TRUE(events().empty());
+
+    // The copy constructor: an independent automatic copy, codes included.
+    char storage[100] = {};
+    ZroCac user;
+    ASSERT_EQ(user.useEmptyBuffer(storage, 100), 1);
+    fill(user, hundred.substr(0, 30), 12);
+    ZroCac copy(user);
+    EXPECT_EQ(copy.automaticBuffer(), 1);
+    EXPECT_NE(copy.bufferPointer(), storage);
+    expectNumbers(copy, 30, 30, 12);
+    EXPECT_EQ(message(copy), hundred.substr(0, 30));
+    ZroCac copyOfFailed(source);
+    expectCodes(copyOfFailed, 2, 6114);
+    expectNumbers(copyOfFailed, 100, 100, 80);
+}
+
+TEST_F(ZroCacTest, AssignmentIntoASmallerUserBuffer)
+{
+    ZroCac source;
+    std::string hundred(100, 's');
+    for (int i = 0; i < 100; ++i) hundred[i] = static_cast<char>('0' + i % 10);
+    fill(source, hundred, 80);
+
+    char storage[50] = {};
+    ZroCac target;
+    ASSERT_EQ(target.useEmptyBuffer(storage, 50), 1);
+    clearEvents();
+    target = source;
+    // 50 bytes copied with a warning, then the cursor move to 80 needs a
+    // resize that a user buffer refuses.
+    EXPECT_EQ(texts(), (std::vector<std::string>{kAssignTruncated, kNotResizable}));
+    EXPECT_EQ(textFunctions(), (std::vector<unsigned>{2, 5}));
+    EXPECT_EQ(records(), (std::vector<std::string>{"entry 5", "exit 5 6112"}));
+    expectCodes(target, 2, 6112);
+    expectNumbers(target, 50, 50, 0);
+    EXPECT_EQ(std::string(storage, 50), hundred.substr(0, 50));
+    EXPECT_EQ(target.bufferPointer(), storage);
+
+    // With the cursor inside what fits, only the warning remains.
+    ASSERT_EQ(source.setDataOffset(30), 1);
+    clearEvents();
+    target = source;
+    expectOnlyText(2, kAssignTruncated);
+    expectCodes(target, 1, 6115);
+    expectNumbers(target, 50, 50, 30);
+}
+
+TEST_F(ZroCacTest, AssignmentWithoutStorage)
+{
+    ZroCac source;
+    fill(source, std::string(100, 'p'), 80);
+    ZroCac target;
+    failAllocation(1, true);
+    clearEvents();
+    target = source;
+    // The resize fails, nothing fits, and the cursor move fails again.
+    EXPECT_EQ(texts(),
+              (std::vector<std::string>{kResizeStorage, kAssignTruncated, kResizeStorage}));
+    EXPECT_EQ(textFunctions(), (std::vector<unsigned>{5, 2, 5}));
+    expectCodes(target, 2, 2071);
+    EXPECT_EQ(target.bufferPointer(), nullptr);
+    expectNumbers(target, 0, 0, 0);
+}
+
+TEST_F(ZroCacTest, AssignmentFromASourceWithoutBuffer)
+{
+    // A message length without a buffer: the public operations never leave
+    // this, but the copy must not follow the missing buffer.
+    Forged source;
+    source.set(nullptr, 0, 5, 0);
+    EXPECT_EQ(source.dataLength(), 0u);
+    ZroCac target;
+    clearEvents();
+    target = source;
+    expectOnlyText(2, kAssignAddressing);
+    expectCodes(target, 1, 6115);
+    EXPECT_EQ(target.messageLength(), 0u);
+    EXPECT_EQ(target.dataOffset(), 0u);
+}
+
+TEST_F(ZroCacTest, DataLengthIsZeroWithoutBufferLength)
+{
+    char storage[8] = "abcdefg";
+    Forged c;
+    c.set(storage, 0, 6, 2);
+    EXPECT_EQ(c.dataLength(), 0u);
+    char out[4] = {};
+    char* to = out;
+    clearEvents();
+    EXPECT_EQ(c.read(1, to), 0);
+    expectOnlyText(4, kReadShort);
+    c.set(storage, 8, 6, 2);
+    EXPECT_EQ(c.dataLength(), 4u);
+}
+
+// With no listener and no custom check, read and write take their inline
+// path. It must give the results, codes and state of the traced path.
+TEST_F(ZroCacTest, UntracedPathsAgreeWithTheTracedOnes)
+{
+    struct Outcome {
+        std::vector<int> results;
+        std::vector<int32_t> reasons;
+        std::string bytes;
+        unsigned offset, messageLength, bufferLength;
+    };
+    auto run = []() {
+        Outcome o;
+        ZroCac c;
+        char out[4] = {};
+        char* to = out;
+        char* none = nullptr;
+        // Ranges of 3 bytes or more from here wrap around the address space,
+        // which every pointer check refuses.
+        const char* wrapping = reinterpret_cast<const char*>(UINTPTR_MAX - 1);
+        char* wrappingOut = const_cast<char*>(wrapping);
+        auto note = [&](int result) {
+            o.results.push_back(result);
+            o.reasons.push_back(c.reasonCode());
+        };
+        note(c.write(6, "abcdef"));
+        note(c.write(2, "gh"));
+        note(c.setDataOffset(1));
+        note(c.write(3, "XYZ"));
+        note(c.write(3, nullptr));
+        note(c.write(4, wrapping));
+        note(c.read(4, to));
+        note(c.read(5, to));
+        note(c.setDataOffset(2));
+        note(c.read(1, none));
+        note(c.read(3, wrappingOut));
+        note(c.read(2, to));
+        note(c.write(0, nullptr));
+        note(c.read(0, none));
+        o.bytes = std::string(c.bufferPointer(), c.messageLength()) + "|" + std::string(out, 4);
+        o.offset = c.dataOffset();
+        o.messageLength = c.messageLength();
+        o.bufferLength = c.bufferLength();
+        return o;
+    };
+    Outcome traced = run();
+    EXPECT_EQ(traced.results, (std::vector<int>{1, 1, 1, 1, 0, 0, 1, 0, 1, 0, 0, 1, 1, 1}));
+    EXPECT_EQ(traced.reasons, (std::vector<int32_t>{0, 0, 0, 0, 6108, 2004, 2004, 6114, 6114, 6108,
+                                                    2004, 2004, 2004, 2004}));
+    EXPECT_EQ(traced.bytes, "aXYZefgh|YZgh");
+    EXPECT_EQ(traced.offset, 4u);
+    EXPECT_EQ(traced.messageLength, 8u);
+    EXPECT_EQ(traced.bufferLength, 12u);
+
+    zrecs_set_listener(nullptr, nullptr);
+    zrecs_set_pointer_check(nullptr, nullptr);
+    const bool quietNow = zrecs_state == 0;
+    Outcome quiet = run();
+    EXPECT_EQ(quiet.results, traced.results);
+    EXPECT_EQ(quiet.reasons, traced.reasons);
+    EXPECT_EQ(quiet.bytes, traced.bytes);
+    EXPECT_EQ(quiet.offset, traced.offset);
+    EXPECT_EQ(quiet.messageLength, traced.messageLength);
+    EXPECT_EQ(quiet.bufferLength, traced.bufferLength);
+    if (!quietNow) GTEST_SKIP() << "a zrecs trace file is active: the untraced path did not run";
+}

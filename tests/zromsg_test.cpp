@@ -1,0 +1,225 @@
+// ZroMsg: default descriptor, text fields, tracker binding, assignment, items.
+#include <cstddef>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "zroi/zromsg.hpp"
+#include "zrotest.hpp"
+
+namespace {
+struct VersionControl : ZroMsg {
+    using ZroMsg::setVersionSupported;
+};
+
+// An item whose outcome a test decides.
+struct ScriptedItem : ZroItm {
+    unsigned char result = 1;
+    int32_t completion = 0;
+    int32_t reason = 0;
+    unsigned char copyOut(ZroMsg&) override { return finish(); }
+    unsigned char pasteIn(ZroMsg&) override { return finish(); }
+    unsigned char finish()
+    {
+        setCodes(completion, reason);
+        return result;
+    }
+};
+
+int32_t wordAt(const ZroMsg& message, std::size_t offset)
+{
+    int32_t value;
+    std::memcpy(&value, reinterpret_cast<const char*>(&message.descriptor()) + offset, 4);
+    return value;
+}
+} // namespace
+
+using ZroMsgTest = ZroTest;
+
+TEST_F(ZroMsgTest, NewMessageHasTheDefaultDescriptor)
+{
+    ZroMsg message;
+    const char* md = reinterpret_cast<const char*>(&message.descriptor());
+    EXPECT_EQ(std::memcmp(md, "MD  ", 4), 0);
+    const std::pair<std::size_t, int32_t> words[] = {
+        {4, 2},  {8, 0},  {12, 8},  {16, -1}, {20, 0},  {24, 546}, {28, 0},  {40, -1},
+        {44, 2}, {96, 0}, {272, 0}, {348, 1}, {352, 0}, {356, 0},  {360, -1}};
+    for (auto [offset, value] : words) EXPECT_EQ(wordAt(message, offset), value) << offset;
+    EXPECT_EQ(std::memcmp(md + 32, "        ", 8), 0);
+    for (std::size_t i : {48u, 72u, 100u, 148u, 196u, 208u, 240u, 276u, 304u, 312u, 320u, 324u})
+        EXPECT_EQ(md[i], 0) << i;
+    EXPECT_EQ(std::string(message.format().dataPointer()), "        ");
+    EXPECT_EQ(message.encoding(), 546);
+    EXPECT_EQ(message.characterSet(), 0);
+    EXPECT_EQ(message.version(), 2);
+    EXPECT_EQ(message.feedback(), 0);
+    EXPECT_EQ(message.messageId().dataLength(), 24u);
+    EXPECT_EQ(message.messageId().isNull(), 1);
+    EXPECT_EQ(message.userId().length(), 0u);
+    EXPECT_EQ(message.dataLength(), 0u);
+    EXPECT_EQ(message.spareWord(), 0u);
+    expectCodes(message, 0, 0);
+}
+
+TEST_F(ZroMsgTest, TextFieldsArePaddedCutAndStripped)
+{
+    ZroMsg message;
+    const char* md = reinterpret_cast<const char*>(&message.descriptor());
+    message.setFormat("ZRSTR");
+    EXPECT_EQ(std::memcmp(md + 32, "ZRSTR   ", 8), 0);
+    EXPECT_EQ(message.formatIs("ZRSTR   "), 1);
+    EXPECT_EQ(message.formatIs("ZRSTR  X"), 0);
+    EXPECT_EQ(message.formatIs(nullptr), 0);
+    EXPECT_STREQ(message.format().dataPointer(), "ZRSTR   ");
+
+    message.setUserId("abc");
+    EXPECT_EQ(std::memcmp(md + 196, "abc\0\0\0\0\0\0\0\0\0", 12), 0);
+    EXPECT_STREQ(message.userId().dataPointer(), "abc");
+
+    message.setPutApplicationName("123456789012345678901234567890");
+    EXPECT_EQ(std::memcmp(md + 276, "1234567890123456789012345678", 28), 0);
+    EXPECT_STREQ(message.putApplicationName().dataPointer(), "1234567890123456789012345678");
+    EXPECT_EQ(md[304], 0) << "the cut must not spill into the next field";
+
+    message.setReplyToQueueName("  QUEUE  ");
+    EXPECT_STREQ(message.replyToQueueName().dataPointer(), "  QUEUE");
+    message.setReplyToQueueManagerName("QM1");
+    EXPECT_STREQ(message.replyToQueueManagerName().dataPointer(), "QM1");
+    message.setApplicationIdData("id");
+    EXPECT_STREQ(message.applicationIdData().dataPointer(), "id");
+    message.setApplicationOriginData("orig!");
+    EXPECT_STREQ(message.applicationOriginData().dataPointer(), "orig");
+    message.setPutDate("20261205");
+    EXPECT_STREQ(message.putDate().dataPointer(), "20261205");
+    message.setPutTime("01020304");
+    EXPECT_STREQ(message.putTime().dataPointer(), "01020304");
+    expectCodes(message, 0, 0);
+}
+
+TEST_F(ZroMsgTest, TrackerValuesAreTheDescriptorBytes)
+{
+    ZroMsg message;
+    const unsigned char* md = reinterpret_cast<const unsigned char*>(&message.descriptor());
+    unsigned char id[24];
+    for (unsigned i = 0; i < 24; ++i) id[i] = static_cast<unsigned char>(0xA0 + i);
+    EXPECT_EQ(message.setMessageId(ZroBin(id, 24)), 1);
+    EXPECT_EQ(std::memcmp(md + 48, id, 24), 0);
+    message.setCorrelationId(id);
+    EXPECT_EQ(std::memcmp(md + 72, id, 24), 0);
+    message.setGroupId(id);
+    EXPECT_EQ(std::memcmp(md + 324, id, 24), 0);
+    unsigned char token[32];
+    std::memset(token, 0x5A, sizeof token);
+    message.setAccountingToken(token);
+    EXPECT_EQ(std::memcmp(md + 208, token, 32), 0);
+    message.setFeedback(291);
+    EXPECT_EQ(wordAt(message, 20), 291);
+    EXPECT_EQ(message.setGroupId(ZroBin(id, 5)), 0);
+    expectCodes(message, 2, 6111);
+    expectOnlyText(20, "ZroMessageTracker::setGroupId (error): binary data length error");
+}
+
+TEST_F(ZroMsgTest, UninterpretedWordsHaveAccessorsAndTravel)
+{
+    ZroMsg message;
+    message.setReport(1);
+    message.setMessageType(2);
+    message.setExpiry(3);
+    message.setPriority(4);
+    message.setPersistence(5);
+    message.setBackoutCount(6);
+    message.setPutApplicationType(7);
+    message.setSequenceNumber(8);
+    message.setSegmentOffset(9);
+    message.setMessageFlags(10);
+    message.setOriginalLength(11);
+    message.setSpareWord(12);
+    const std::pair<std::size_t, int32_t> words[] = {{8, 1},   {12, 2},   {16, 3},  {40, 4},
+                                                     {44, 5},  {96, 6},   {272, 7}, {348, 8},
+                                                     {352, 9}, {356, 10}, {360, 11}};
+    ZroMsg copy(message);
+    for (auto [offset, value] : words) {
+        EXPECT_EQ(wordAt(message, offset), value) << offset;
+        EXPECT_EQ(wordAt(copy, offset), value) << offset;
+    }
+    EXPECT_EQ(copy.spareWord(), 12u);
+    EXPECT_EQ(std::memcmp(&copy.descriptor(), &message.descriptor(), sizeof(ZRMD)), 0);
+}
+
+TEST_F(ZroMsgTest, VersionSupportedAppliesToNewMessagesOnly)
+{
+    ZroMsg before;
+    VersionControl::setVersionSupported(1);
+    ZroMsg after;
+    ZroMsg copyOfBefore(before);
+    VersionControl::setVersionSupported(2);
+    EXPECT_EQ(before.version(), 2);
+    EXPECT_EQ(after.version(), 1);
+    EXPECT_EQ(copyOfBefore.version(), 2);
+}
+
+TEST_F(ZroMsgTest, AssignmentKeepsTheMostSevereCodes)
+{
+    ZroMsg failed;
+    char bytes[64] = "payload";
+    failed.write(sizeof bytes, bytes);
+    failed.setGroupId(ZroBin(bytes, 3)); // 2/6111 on the source
+    ZroMsg target;
+    target = failed;
+    expectCodes(target, 2, 6111);
+    EXPECT_EQ(target.messageLength(), sizeof bytes);
+    EXPECT_EQ(std::memcmp(target.bufferPointer(), bytes, sizeof bytes), 0);
+
+    // A clean source into a user buffer that is too small: the truncation warning.
+    ZroMsg clean;
+    clean.write(sizeof bytes, bytes);
+    clean.setDataOffset(0);
+    char small[16];
+    ZroMsg user;
+    user.useEmptyBuffer(small, sizeof small);
+    user = clean;
+    expectCodes(user, 1, 6115);
+    EXPECT_EQ(user.messageLength(), 16u);
+    EXPECT_EQ(std::memcmp(small, bytes, 16), 0);
+
+    // With the source's cursor beyond what fits, the cursor move fails too:
+    // the failure outranks the warning, and the tracker copy's 0/0 does not
+    // replace it.
+    clean.setDataOffset(sizeof bytes);
+    ZroMsg user2;
+    user2.useEmptyBuffer(small, sizeof small);
+    user2 = clean;
+    expectCodes(user2, 2, 6112);
+    EXPECT_EQ(user2.messageLength(), 16u);
+}
+
+TEST_F(ZroMsgTest, ItemOperationsLeaveExactlyTheItemsCodes)
+{
+    ZroMsg message;
+    char byte = 0;
+    char* destination = &byte;
+    message.read(1, destination); // nothing to read: 2/6114
+    expectCodes(message, 2, 6114);
+    ScriptedItem item;
+    EXPECT_EQ(message.writeItem(item), 1);
+    expectCodes(message, 0, 0);
+    item.result = 0;
+    item.completion = 2;
+    item.reason = 6119;
+    EXPECT_EQ(message.readItem(item), 0);
+    expectCodes(message, 2, 6119);
+}
+
+TEST_F(ZroMsgTest, FirstMessagesOfManyThreadsAgree)
+{
+    std::vector<std::thread> threads;
+    std::vector<ZRMD> seen(8);
+    for (unsigned i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&seen, i] {
+            ZroMsg message;
+            seen[i] = message.descriptor();
+        });
+    for (std::thread& t : threads) t.join();
+    ZroMsg reference;
+    for (const ZRMD& md : seen) EXPECT_EQ(std::memcmp(&md, &reference.descriptor(), sizeof md), 0);
+}
