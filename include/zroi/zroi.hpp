@@ -6,6 +6,8 @@
 #include "zroi/zrocac.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
+#include "zroi/zrogmo.hpp"
+#include "zroi/zrogmo2.hpp"
 #include "zroi/zrohdr.hpp"
 #include "zroi/zroitm.hpp"
 #include "zroi/zromsg.hpp"
