@@ -6,12 +6,16 @@
 #include "zroi/zrocac.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
+#include "zroi/zrogmo.hpp"
+#include "zroi/zrogmo2.hpp"
 #include "zroi/zrohdr.hpp"
 #include "zroi/zroitm.hpp"
+#include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
+#include "zroi/zrotrg.hpp"
 
 #endif // ZROI_ZROI_HPP
