@@ -72,12 +72,20 @@ unsigned char ZroProtocol::readRecord(ZroItm& item, ZroMsg& message, void* recor
     return 1;
 }
 
-void ZroProtocol::describeFollowingData(ZroMsg& message, const ZroHdr& header)
+unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header, unsigned length)
 {
+    // The format first: it is the one step that can fail, and a message
+    // described with a blank format would misname the data behind the header.
+    ZroStr format = header.format();
+    if (format.reasonCode() == ZRRC_STORAGE_NOT_AVAILABLE) {
+        message.setDataOffset(message.dataOffset() - length); // within the message: cannot fail
+        header.setCodes(ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+        return 0;
+    }
     message.setEncoding(header.encoding());
     message.setCharacterSet(header.characterSet());
-    ZroStr format = header.format();
     message.setFormat(format.dataPointer());
+    return 1;
 }
 
 unsigned char ZroProtocol::takeHeader(ZroHdr& header, ZroMsg& message, void* record,
@@ -85,8 +93,7 @@ unsigned char ZroProtocol::takeHeader(ZroHdr& header, ZroMsg& message, void* rec
 {
     if (!checkAtDataOffset(header, message, facts)) return 0;
     if (!readRecord(header, message, record, length)) return 0;
-    describeFollowingData(message, header);
-    return 1;
+    return describeFollowingData(message, header, length);
 }
 
 unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const void* record,

@@ -48,8 +48,13 @@ public:
     static unsigned char putInFront(ZroHdr& header, ZroMsg& message, const void* record,
                                     unsigned length, const char* formatName);
 
-    /// The message takes the header's description of the data behind it.
-    static void describeFollowingData(ZroMsg& message, const ZroHdr& header);
+    /// The message takes the header's description of the data behind it,
+    /// once the header's record of `length` bytes has been read. The format
+    /// comes through a string: without storage for it the header takes the
+    /// string's 2/2071, the cursor goes back by `length` and the message
+    /// keeps its description, so that a failed read leaves the message as
+    /// it was; result 0.
+    static unsigned char describeFollowingData(ZroMsg& message, ZroHdr& header, unsigned length);
 
     /// Header pasteIn of a fixed-length record: checks, read, hand-over.
     static unsigned char takeHeader(ZroHdr& header, ZroMsg& message, void* record, unsigned length,
