@@ -174,13 +174,6 @@ public:
     }
 
 private:
-    bool failedBetween(unsigned long before, unsigned long after) const
-    {
-        for (unsigned long n = before + 1; n <= after; ++n)
-            if (environment_.fails(n)) return true;
-        return false;
-    }
-
     // Marks the start of the operation under test.
     void start() { start_ = zroi_test_allocation_count(); }
 
@@ -188,7 +181,7 @@ private:
     // one of `reporters` must carry 2071 (the caller returns at once).
     bool failed(const ZroErr& a, const ZroErr* b = nullptr)
     {
-        if (!failedBetween(start_, zroi_test_allocation_count())) return false;
+        if (!environment_.failedSince(start_)) return false;
         failed_ = true;
         reported_ = zrofuzz::isStorageFailure(a) || (b != nullptr && zrofuzz::isStorageFailure(*b));
         return true;
@@ -400,7 +393,7 @@ private:
             std::fill(field.get(), field.get() + length, '\x01');
             start();
             unsigned char result = s_.copyOut(field.get(), length, pad);
-            if (failedBetween(start_, zroi_test_allocation_count())) {
+            if (environment_.failedSince(start_)) {
                 // No storage for the shared lock: 2/2195 and nothing copied.
                 failed_ = true;
                 reported_ = result == 0 && s_.completionCode() == ZRCC_FAILED &&

@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "zrecs/zrecs.h"
@@ -155,6 +156,15 @@ public:
     }
     /// Whether a planned failure has happened by now.
     bool failed() const { return failAt_ != 0 && zroi_test_allocation_count() >= failAt_; }
+    /// Whether an allocation planned to fail was made after allocation
+    /// number `before`, up to now.
+    bool failedSince(unsigned long before) const
+    {
+        const unsigned long now = zroi_test_allocation_count();
+        for (unsigned long n = before + 1; n <= now; ++n)
+            if (fails(n)) return true;
+        return false;
+    }
     unsigned texts() const { return texts_; }
     const char* lastText() const { return lastText_; }
 
@@ -297,6 +307,160 @@ inline bool isStorageFailure(const ZroErr& object)
 {
     return object.reasonCode() == ZRRC_STORAGE_NOT_AVAILABLE &&
            (object.completionCode() == ZRCC_FAILED || object.completionCode() == ZRCC_WARNING);
+}
+
+inline void checkSameCodes(const ZroErr& a, const ZroErr& b)
+{
+    ZROFUZZ_CHECK(a.completionCode() == b.completionCode() && a.reasonCode() == b.reasonCode());
+}
+
+/// The reason of the first check at the data offset that fails: 6107 for a
+/// structure id not at the cursor (or fewer than 4 bytes), 6106 for an
+/// encoding other than 546, 6119 for another format; 0 when all pass.
+inline int32_t firstFailingCheck(const ZroMsg& message, const char* strucId, const char* formatName)
+{
+    if (message.dataLength() < ZRSTRUC_ID_WIDTH ||
+        std::memcmp(message.dataPointer(), strucId, ZRSTRUC_ID_WIDTH) != 0)
+        return ZRRC_STRUC_ID_ERROR;
+    if (message.encoding() != ZRENC_NATIVE) return ZRRC_ENCODING_ERROR;
+    if (std::memcmp(message.descriptor().format, formatName, ZRFMT_WIDTH) != 0)
+        return ZRRC_FORMAT_ERROR;
+    return 0;
+}
+
+// ---- A whole header target ----------------------------------------------------
+
+/// A format name as a message's format field holds it: the text up to
+/// its first NUL, blank padded to 8 characters.
+inline std::string padded(const ZroStr& name)
+{
+    std::string text = name.dataPointer() != nullptr ? name.dataPointer() : "";
+    text.resize(ZRFMT_WIDTH, ' ');
+    return text;
+}
+
+/// What a header target knows of its class.
+struct HeaderFacts {
+    const char* strucId;
+    const char* formatName;
+    unsigned length; ///< of every record of the class; 0 when it varies
+};
+
+/// Does nothing: the default of a header target's class-specific steps.
+struct Nothing {
+    template <class... Any> void operator()(Any&&...) const {}
+};
+
+/// Always true: the default of writable below.
+struct Always {
+    template <class Header> bool operator()(const Header&) const { return true; }
+};
+
+/// The target of a header class:
+///
+///   byte 0   the Environment; byte 1 a planned allocation failure (bit 7
+///            set: the (1 + b % 8)th allocation of the read fails, every
+///            later one too with bit 6); byte 2 bit 0: read a second time
+///            from the same place into the same object
+///   then     what `prepare(header, input)` reads (a version, say), then
+///            the FuzzMessage.
+///
+/// The read must fail exactly as the checks at the data offset say, in
+/// their order, leaving the cursor and the description of the message as
+/// they were; after them a class-specific failure is completion 2 with a
+/// reason (or the 2071 of a planned failure). A read that succeeds moves
+/// the cursor past the header and hands the header's description to the
+/// message (by the length of the class, when it has one). Reading never
+/// changes the data. A header read successfully and `writable` is then
+/// written into a fresh message, read back and written again: both writes
+/// give the same bytes. `inspect(header, message)` runs
+/// after every read (the getters of the class, say).
+template <class Header, class Prepare = Nothing, class Inspect = Nothing, class Writable = Always>
+int fuzzHeader(const uint8_t* data, std::size_t size, const HeaderFacts& facts,
+               Prepare prepare = {}, Inspect inspect = {}, Writable writable = {})
+{
+    Input input(data, size);
+    Environment environment(input);
+    const uint8_t plan = input.byte();
+    const uint8_t twice = input.byte() & 1;
+    Header header;
+    prepare(header, input);
+    FuzzMessage message(input);
+
+    const std::vector<char> whole = messageBytes(*message);
+    const unsigned offset = message->dataOffset();
+    const ZRMD described = message->descriptor();
+    const int32_t failing = firstFailingCheck(*message, facts.strucId, facts.formatName);
+    const int32_t completion = header.completionCode();
+    const int32_t reason = header.reasonCode();
+
+    if ((plan & 0x80) != 0) environment.planAllocationFailure(1 + plan % 8, (plan & 0x40) != 0);
+    const unsigned long start = zroi_test_allocation_count();
+    unsigned char result = message->readItem(header);
+    const bool injected = environment.failedSince(start);
+    environment.planAllocationFailure(0, false);
+    checkCache(*message);
+    checkSameCodes(*message, header);
+    ZROFUZZ_CHECK(messageBytes(*message) == whole);
+    inspect(header, *message);
+    if (failing != 0 || result == 0) {
+        ZROFUZZ_CHECK(result == 0 && header.completionCode() == ZRCC_FAILED);
+        if (failing != 0) {
+            ZROFUZZ_CHECK(header.reasonCode() == failing);
+            ZROFUZZ_CHECK(message->dataOffset() == offset);
+        }
+        ZROFUZZ_CHECK(header.reasonCode() != 0);
+        if (injected) ZROFUZZ_CHECK(isStorageFailure(header) || failing != 0);
+        ZROFUZZ_CHECK(std::memcmp(&message->descriptor(), &described, sizeof(ZRMD)) == 0);
+        return 0;
+    }
+    // Read: the codes stay, the cursor moved past the header, the message
+    // describes what follows it.
+    ZROFUZZ_CHECK(header.completionCode() == completion && header.reasonCode() == reason);
+    const unsigned length = message->dataOffset() - offset;
+    ZROFUZZ_CHECK(length >= ZRSTRUC_ID_WIDTH && length <= whole.size() - offset);
+    if (facts.length != 0) ZROFUZZ_CHECK(length == facts.length);
+    ZROFUZZ_CHECK(message->encoding() == header.encoding());
+    ZROFUZZ_CHECK(message->characterSet() == header.characterSet());
+    ZROFUZZ_CHECK(std::memcmp(message->descriptor().format, padded(header.format()).data(),
+                              ZRFMT_WIDTH) == 0);
+
+    if (twice != 0) {
+        // The same object again from the same place: whatever its record now
+        // says (a version read from the input, say), the rules hold.
+        ZROFUZZ_CHECK(message->setDataOffset(offset) == 1);
+        std::memcpy(&message->descriptor(), &described, sizeof(ZRMD));
+        header.clearErrorCodes();
+        unsigned char again = message->readItem(header);
+        checkCache(*message);
+        checkSameCodes(*message, header);
+        ZROFUZZ_CHECK(messageBytes(*message) == whole);
+        ZROFUZZ_CHECK(again == 1 || header.completionCode() == ZRCC_FAILED);
+        inspect(header, *message);
+        return 0;
+    }
+
+    if (!writable(header)) return 0;
+    ZroMsg out;
+    ZROFUZZ_CHECK(out.writeItem(header) == 1);
+    checkCache(out);
+    const unsigned written = out.messageLength();
+    ZROFUZZ_CHECK(out.dataOffset() == written && written >= ZRSTRUC_ID_WIDTH);
+    if (facts.length != 0) ZROFUZZ_CHECK(written == facts.length);
+    ZROFUZZ_CHECK(out.formatIs(facts.formatName) && out.encoding() == ZRENC_NATIVE &&
+                  out.characterSet() == 0);
+    // The header now describes what followed it in `out`: nothing, in a new message.
+    ZROFUZZ_CHECK(header.format().compare(ZRFMT_NONE) == 0 && header.encoding() == ZRENC_NATIVE &&
+                  header.characterSet() == 0);
+    Header second(header);
+    second.clearErrorCodes();
+    ZROFUZZ_CHECK(out.setDataOffset(0) == 1);
+    ZROFUZZ_CHECK(out.readItem(second) == 1);
+    ZROFUZZ_CHECK(out.dataOffset() == written);
+    ZroMsg again;
+    ZROFUZZ_CHECK(again.writeItem(second) == 1);
+    ZROFUZZ_CHECK(messageBytes(again) == messageBytes(out));
+    return 0;
 }
 
 } // namespace zrofuzz
