@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "zroalloc.hpp"
 #include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
+#include "zroi/zromtr.hpp"
 #include "zroi/zrostr.hpp"
 #include "zrotest.hpp"
 
@@ -62,4 +64,45 @@ TEST_F(ZroRegressTest, HeaderReadWithoutStorageForTheFormatLeavesTheMessage)
     EXPECT_EQ(message.readItem(received), 1);
     EXPECT_TRUE(message.formatIs(ZRFMT_STRING));
     EXPECT_EQ(message.dataOffset(), static_cast<unsigned>(ZRKIH_LENGTH_2));
+}
+
+// The allocation fault sweep: a tracker copied its values through binaries
+// returned by its getters. When such a binary found no storage it came
+// back empty, and the copy stored zeros in place of the value without a
+// word: a standalone tracker lost its identifiers. A message's copy made
+// the same needless allocations. Values are now copied byte for byte.
+TEST_F(ZroRegressTest, TrackerCopiesKeepTheirValuesWithoutStorage)
+{
+    unsigned char id[24], token[32];
+    for (unsigned i = 0; i < sizeof id; ++i) id[i] = static_cast<unsigned char>(i + 1);
+    for (unsigned i = 0; i < sizeof token; ++i) token[i] = static_cast<unsigned char>(100 + i);
+    ZroMtr tracker;
+    tracker.setMessageId(id);
+    tracker.setAccountingToken(token);
+    tracker.setFeedback(5);
+
+    failAllocation(1, true); // no storage at all from the library's seam
+    ZroMtr copy(tracker);
+    ZroMtr assigned;
+    assigned = tracker;
+    failAllocation(0);
+    for (const ZroMtr* each : {&copy, &assigned}) {
+        ZroBin messageId = each->messageId();
+        ZroBin accountingToken = each->accountingToken();
+        ASSERT_EQ(messageId.dataLength(), 24u);
+        EXPECT_EQ(std::memcmp(messageId.dataPointer(), id, 24), 0);
+        ASSERT_EQ(accountingToken.dataLength(), 32u);
+        EXPECT_EQ(std::memcmp(accountingToken.dataPointer(), token, 32), 0);
+        EXPECT_TRUE(each->correlationId().isNull()); // absent in the source: zeros
+        EXPECT_EQ(each->feedback(), 5);
+        expectCodes(*each, 0, 0);
+    }
+
+    // A message's copy needs storage for its data only.
+    ZroMsg message;
+    ZroStr body("data");
+    ASSERT_EQ(message.writeItem(body), 1);
+    const unsigned long before = zroi_test_allocation_count();
+    ZroMsg copied(message);
+    EXPECT_EQ(zroi_test_allocation_count() - before, 1u);
 }

@@ -24,13 +24,15 @@ void ZroMtr::operator=(const ZroMtr& other)
 {
     if (&other == this) return;
     ZroErr::operator=(other);
-    // Each value goes through its setter; a source value always has the full
-    // width or none, so the length error cannot arise here.
-    setAccountingToken(other.accountingToken());
-    setCorrelationId(other.correlationId());
+    // Each value is copied byte for byte, a value absent in the source as
+    // zeros: what the binary setters would store from the getters' full-width
+    // binaries, without building those binaries, whose storage could fail and
+    // turn a value into zeros unnoticed.
+    setBytes(accountingToken_, ACCOUNTING_TOKEN_LENGTH, other.accountingToken_);
+    setBytes(correlationId_, ID_LENGTH, other.correlationId_);
     setFeedback(other.feedback());
-    setGroupId(other.groupId());
-    setMessageId(other.messageId());
+    setBytes(groupId_, ID_LENGTH, other.groupId_);
+    setBytes(messageId_, ID_LENGTH, other.messageId_);
 }
 
 ZroBin ZroMtr::accountingToken() const
