@@ -10,6 +10,8 @@ ZROI_IDENT("lib/zroi/zroalloc")
 
 namespace {
 std::atomic<unsigned long> g_allocations{0};
+// Storage handed out and not released yet.
+std::atomic<unsigned long> g_live{0};
 // 0: no failure planned; otherwise the allocation number that fails first.
 std::atomic<unsigned long> g_fail_at{0};
 std::atomic<bool> g_fail_persistent{false};
@@ -23,10 +25,17 @@ void* zroAllocate(std::size_t size) noexcept
         if (number == failAt) return nullptr;
         if (number > failAt && g_fail_persistent.load(std::memory_order_relaxed)) return nullptr;
     }
-    return std::malloc(size == 0 ? 1 : size);
+    void* storage = std::malloc(size == 0 ? 1 : size);
+    if (storage != nullptr) g_live.fetch_add(1, std::memory_order_relaxed);
+    return storage;
 }
 
-void zroRelease(void* storage) noexcept { std::free(storage); }
+void zroRelease(void* storage) noexcept
+{
+    if (storage == nullptr) return;
+    g_live.fetch_sub(1, std::memory_order_relaxed);
+    std::free(storage);
+}
 
 extern "C" {
 
@@ -41,4 +50,6 @@ unsigned long zroi_test_allocation_count(void)
 {
     return g_allocations.load(std::memory_order_relaxed);
 }
+
+unsigned long zroi_test_live_allocations(void) { return g_live.load(std::memory_order_relaxed); }
 }

@@ -23,6 +23,10 @@ extern "C" {
 ZROI_API void zroi_test_fail_allocation(unsigned long nth, int persistent);
 /// Test control: the number of allocations made since the process started.
 ZROI_API unsigned long zroi_test_allocation_count(void);
+/// Test control: the storage obtained through zroAllocate and not released
+/// yet, counted in allocations (the allocation fault sweep checks that a
+/// scenario gives back all it took).
+ZROI_API unsigned long zroi_test_live_allocations(void);
 }
 
 #endif // ZROI_LIB_ZROALLOC_HPP
