@@ -34,6 +34,7 @@
 
 #include "zroalloc.hpp"
 #include "zroi/zroi.hpp"
+#include "zronew.hpp"
 #include "zrotest.hpp"
 
 // ---- The unchecked seam: operator new, armed only while a scenario runs ----
@@ -76,6 +77,13 @@ void* allocate(NewFunction next, std::size_t size)
 }
 
 } // namespace
+
+void zroTestFailNew(unsigned long nth, bool persistent)
+{
+    g_newPersistent.store(persistent);
+    g_newFailAt.store(nth == 0 ? 0 : g_newCount.load() + nth);
+    g_newArmed.store(nth != 0);
+}
 
 void* operator new(std::size_t size)
 {

@@ -66,6 +66,7 @@ protected:
     void unbind() noexcept;
 
 private:
+    void release() noexcept;
     unsigned char* ensure(unsigned char*& field, unsigned width);
     unsigned char setBinary(unsigned char*& field, unsigned width, const ZroBin& value,
                             unsigned function, const char* text);

@@ -8,9 +8,21 @@
 
 ZROI_IDENT("lib/zroi/zromtr")
 
-ZroMtr::ZroMtr(const ZroMtr& other) : ZroErr() { ZroMtr::operator=(other); }
+ZroMtr::ZroMtr(const ZroMtr& other) : ZroErr()
+{
+    try {
+        ZroMtr::operator=(other);
+    } catch (...) {
+        // No destructor runs for a constructor that throws: give back the
+        // values obtained before the storage ran out, then let it pass.
+        release();
+        throw;
+    }
+}
 
-ZroMtr::~ZroMtr()
+ZroMtr::~ZroMtr() { release(); }
+
+void ZroMtr::release() noexcept
 {
     if (bound_) return;
     delete[] accountingToken_;
