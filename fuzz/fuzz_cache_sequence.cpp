@@ -22,7 +22,7 @@ using zrofuzz::Input;
 constexpr unsigned kSteps = 64;
 // An operation that would give any buffer more than this is skipped: the
 // model says exactly how large buffers become before anything runs.
-constexpr unsigned kMaxBuffer = 256 * 1024;
+constexpr unsigned kMaxBuffer = 64 * 1024;
 constexpr unsigned kRegion = sizeof zrofuzz::g_refused.refusedRead;
 constexpr unsigned kIdLength = sizeof(ZRMD::messageId);
 
@@ -61,8 +61,8 @@ public:
         for (unsigned step = 0; step < kSteps && !input_.done(); ++step) {
             unsigned op = input_.byte() % 15;
             unsigned target = input_.byte() % 3;
+            // Only the object operated on changes; apply() compares it.
             apply(op, target);
-            for (unsigned i = 0; i < 3; ++i) compare(i);
         }
     }
 
@@ -231,7 +231,7 @@ private:
         switch (input_.byte() % 8) {
         case 0:
         case 1: return input_.byte();
-        case 2: return input_.u16();
+        case 2: return input_.u16() & 0x7fffu;
         case 3: return m.bufferLength - m.dataOffset;
         case 4: return m.bufferLength - m.dataOffset + 1;
         case 5: return m.dataLength();
@@ -497,8 +497,6 @@ private:
         for (unsigned i = 0; i < m.messageLength; ++i)
             ZROFUZZ_CHECK(m.bytes[i] < 0 || c.bufferPointer()[i] == static_cast<char>(m.bytes[i]));
     }
-
-    void compare(unsigned i) { check(cache(i), models_[i], 1, 1); }
 
     Input& input_;
     Environment environment_;
