@@ -101,6 +101,12 @@ unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const voi
         return takeCodes(header, message);
     }
     if (!message.moreBytes(held + length - message.dataOffset())) return takeCodes(header, message);
+    // The writes below read the record and write the buffer up to its new
+    // end, the moved data included: both are checked before anything
+    // changes, so that a refusal too leaves header and message as they were.
+    if (!message.checkReadPointer(record, length) ||
+        !message.checkWritePointer(message.bufferPointer(), held + length))
+        return takeCodes(header, message);
 
     // The header now describes the data that will follow it ...
     char format[9] = {};

@@ -41,8 +41,9 @@ public:
     static unsigned char readRecord(ZroItm& item, ZroMsg& message, void* record, unsigned length);
 
     /// Header copyOut: room for the header and all the message's data is
-    /// made first (nothing changes when there is none); then the header takes
-    /// the message's description, the message describes the header, and the
+    /// made first and the record and buffer are checked (nothing changes when
+    /// there is no room or a check refuses); then the header takes the
+    /// message's description, the message describes the header, and the
     /// record goes in front of the data, which is moved in place. The data
     /// offset ends at the end of the message.
     static unsigned char putInFront(ZroHdr& header, ZroMsg& message, const void* record,
