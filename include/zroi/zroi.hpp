@@ -5,13 +5,16 @@
 #include "zroi/zrobin.hpp"
 #include "zroi/zrocac.hpp"
 #include "zroi/zrodefs.h"
+#include "zroi/zrodlh.hpp"
 #include "zroi/zroerr.hpp"
 #include "zroi/zrohdr.hpp"
 #include "zroi/zroitm.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
+#include "zroi/zrorih.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
+#include "zroi/zrowih.hpp"
 
 #endif // ZROI_ZROI_HPP
