@@ -10,6 +10,7 @@
 #include "zroi/zroitm.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
+#include "zroi/zrorfh.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
