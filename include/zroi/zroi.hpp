@@ -13,6 +13,7 @@
 #include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
+#include "zroi/zrorfh.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
