@@ -1,5 +1,5 @@
 // Headers chained in front of a body, and the rows of the header protocol
-// that every header shares: room, growth, pointer checks, check order.
+// that every header shares: room, growth, refused writes, check order.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -7,6 +7,7 @@
 #include "zrohdrtest.hpp"
 #include "zroi/zrodlh.hpp"
 #include "zroi/zromsg.hpp"
+#include "zroi/zrorfh.hpp"
 #include "zroi/zrorih.hpp"
 #include "zroi/zrowih.hpp"
 
@@ -19,9 +20,18 @@ const HeaderFacts kDlh{"DLH ", "ZRDEAD  ", "ZroDeadLetterHeader", 172, 10, true}
 const char kBody[] = "the body at the end of the chain";
 constexpr unsigned kBodyLength = sizeof kBody - 1;
 
-// Offsets of the chain: dead-letter header, work header, body.
+// The reference header's four texts, laid out back to back behind its
+// 108-byte fixed part.
+const char kSourceEnvironment[] = "SRC.ENV";
+const char kSourceName[] = "/in/file.dat";
+const char kDestinationEnvironment[] = "DST";
+const char kDestinationName[] = "/out/file.dat";
+constexpr unsigned kRfhLength = 108 + 7 + 12 + 3 + 13;
+
+// Offsets of the chain: dead-letter header, reference header, work header, body.
 constexpr unsigned kDlhAt = 0;
-constexpr unsigned kWihAt = kDlhAt + 172;
+constexpr unsigned kRfhAt = kDlhAt + 172;
+constexpr unsigned kWihAt = kRfhAt + kRfhLength;
 constexpr unsigned kBodyAt = kWihAt + 120;
 
 // The description the application gives its body, and the character sets it
@@ -29,6 +39,7 @@ constexpr unsigned kBodyAt = kWihAt + 120;
 constexpr int32_t kBodyEncoding = 273;
 constexpr int32_t kBodyCharacterSet = 1208;
 constexpr int32_t kWihCharacterSet = 437;
+constexpr int32_t kRfhCharacterSet = 819;
 
 void expectDescription(const ZroMsg& message, const char* format, int32_t encoding,
                        int32_t characterSet)
@@ -46,9 +57,10 @@ void expectDescription(const ZroHdr& header, const char* format, int32_t encodin
     EXPECT_EQ(header.characterSet(), characterSet);
 }
 
-// Writes body, work header and dead-letter header, innermost first, and
-// checks the hand-over of format, encoding and character set at each step.
-void writeChain(ZroMsg& message, ZroWih& wih, ZroDlh& dlh)
+// Writes body, work header, reference header and dead-letter header,
+// innermost first, and checks the hand-over of format, encoding and
+// character set at each step.
+void writeChain(ZroMsg& message, ZroWih& wih, ZroRfh& rfh, ZroDlh& dlh)
 {
     ZroStr body(kBody);
     ASSERT_EQ(message.writeItem(body), 1);
@@ -62,8 +74,14 @@ void writeChain(ZroMsg& message, ZroWih& wih, ZroDlh& dlh)
     EXPECT_EQ(message.messageLength(), 120 + kBodyLength);
     message.setCharacterSet(kWihCharacterSet);
 
+    ASSERT_EQ(message.writeItem(rfh), 1);
+    expectDescription(rfh, "ZRHWIH  ", 546, kWihCharacterSet);
+    expectDescription(message, "ZRHREF  ", 546, 0);
+    EXPECT_EQ(message.messageLength(), kRfhLength + 120 + kBodyLength);
+    message.setCharacterSet(kRfhCharacterSet);
+
     ASSERT_EQ(message.writeItem(dlh), 1);
-    expectDescription(dlh, "ZRHWIH  ", 546, kWihCharacterSet);
+    expectDescription(dlh, "ZRHREF  ", 546, kRfhCharacterSet);
     expectDescription(message, "ZRDEAD  ", 546, 0);
     EXPECT_EQ(message.messageLength(), kBodyAt + kBodyLength);
     EXPECT_EQ(message.dataOffset(), message.messageLength());
@@ -76,6 +94,17 @@ ZroWih workHeader()
     wih.setServiceStep("S1");
     wih.setHeaderFlags(1);
     return wih;
+}
+
+ZroRfh referenceHeader()
+{
+    ZroRfh rfh;
+    rfh.setReferenceType("FILE");
+    rfh.setSourceEnvironment(kSourceEnvironment);
+    rfh.setSourceName(kSourceName);
+    rfh.setDestinationEnvironment(kDestinationEnvironment);
+    rfh.setDestinationName(kDestinationName);
+    return rfh;
 }
 
 ZroDlh deadLetterHeader()
@@ -93,8 +122,9 @@ TEST_F(ZroChainTest, WrittenInnermostFirstReadOutermostFirst)
 {
     ZroMsg message;
     ZroWih wih = workHeader();
+    ZroRfh rfh = referenceHeader();
     ZroDlh dlh = deadLetterHeader();
-    writeChain(message, wih, dlh);
+    writeChain(message, wih, rfh, dlh);
     if (HasFatalFailure()) return;
 
     // The bytes at the records' offsets.
@@ -104,10 +134,24 @@ TEST_F(ZroChainTest, WrittenInnermostFirstReadOutermostFirst)
     EXPECT_EQ(charsAt(b, kDlhAt + 12, 7), std::string("DEAD.Q\0", 7));
     EXPECT_EQ(charsAt(b, kDlhAt + 60, 4), std::string("QM1\0", 4));
     EXPECT_EQ(intAt(b, kDlhAt + 108), 546);
-    EXPECT_EQ(intAt(b, kDlhAt + 112), kWihCharacterSet);
-    EXPECT_EQ(charsAt(b, kDlhAt + 116, 8), "ZRHWIH  ");
+    EXPECT_EQ(intAt(b, kDlhAt + 112), kRfhCharacterSet);
+    EXPECT_EQ(charsAt(b, kDlhAt + 116, 8), "ZRHREF  ");
     EXPECT_EQ(charsAt(b, kDlhAt + 128, 11), std::string("chain test\0", 11));
     EXPECT_EQ(std::memcmp(b + kDlhAt, &dlh.record(), 172), 0);
+
+    EXPECT_EQ(charsAt(b, kRfhAt, 4), "RMH ");
+    EXPECT_EQ(intAt(b, kRfhAt + 4), 1);
+    EXPECT_EQ(intAt(b, kRfhAt + 8), static_cast<int32_t>(kRfhLength));
+    EXPECT_EQ(intAt(b, kRfhAt + 12), 546);
+    EXPECT_EQ(intAt(b, kRfhAt + 16), kWihCharacterSet);
+    EXPECT_EQ(charsAt(b, kRfhAt + 20, 8), "ZRHWIH  ");
+    EXPECT_EQ(intAt(b, kRfhAt + 28), 1) << "header flags";
+    EXPECT_EQ(charsAt(b, kRfhAt + 32, 8), std::string("FILE\0\0\0\0", 8));
+    EXPECT_EQ(charsAt(b, kRfhAt + 40, 24), std::string(24, '\0'));
+    const int32_t lengthsAndOffsets[8] = {7, 108, 12, 115, 3, 127, 13, 130};
+    for (unsigned i = 0; i < 8; ++i) EXPECT_EQ(intAt(b, kRfhAt + 64 + 4 * i), lengthsAndOffsets[i]);
+    EXPECT_EQ(charsAt(b, kRfhAt + 96, 12), std::string(12, '\0')) << "spare integers";
+    EXPECT_EQ(charsAt(b, kRfhAt + 108, kRfhLength - 108), "SRC.ENV/in/file.datDST/out/file.dat");
 
     EXPECT_EQ(charsAt(b, kWihAt, 4), "WIH ");
     EXPECT_EQ(intAt(b, kWihAt + 4), 1);
@@ -127,9 +171,19 @@ TEST_F(ZroChainTest, WrittenInnermostFirstReadOutermostFirst)
     message.setDataOffset(0);
     ZroDlh dlhRead;
     ASSERT_EQ(message.readItem(dlhRead), 1);
+    EXPECT_EQ(message.dataOffset(), kRfhAt);
+    expectDescription(message, "ZRHREF  ", 546, kRfhCharacterSet);
+    EXPECT_EQ(std::memcmp(&dlhRead.record(), &dlh.record(), 172), 0);
+
+    ZroRfh rfhRead;
+    ASSERT_EQ(message.readItem(rfhRead), 1);
     EXPECT_EQ(message.dataOffset(), kWihAt);
     expectDescription(message, "ZRHWIH  ", 546, kWihCharacterSet);
-    EXPECT_EQ(std::memcmp(&dlhRead.record(), &dlh.record(), 172), 0);
+    EXPECT_STREQ(rfhRead.referenceType().dataPointer(), "FILE");
+    EXPECT_STREQ(rfhRead.sourceEnvironment().dataPointer(), kSourceEnvironment);
+    EXPECT_STREQ(rfhRead.sourceName().dataPointer(), kSourceName);
+    EXPECT_STREQ(rfhRead.destinationEnvironment().dataPointer(), kDestinationEnvironment);
+    EXPECT_STREQ(rfhRead.destinationName().dataPointer(), kDestinationName);
 
     ZroWih wihRead;
     ASSERT_EQ(message.readItem(wihRead), 1);
@@ -148,8 +202,9 @@ TEST_F(ZroChainTest, ReadInTheWrongOrder)
 {
     ZroMsg message;
     ZroWih wih = workHeader();
+    ZroRfh rfh = referenceHeader();
     ZroDlh dlh = deadLetterHeader();
-    writeChain(message, wih, dlh);
+    writeChain(message, wih, rfh, dlh);
     if (HasFatalFailure()) return;
 
     // Without moving the cursor back nothing lies at the data offset.
@@ -170,13 +225,22 @@ TEST_F(ZroChainTest, ReadInTheWrongOrder)
     clearEvents();
     EXPECT_EQ(message.readItem(body), 0);
     expectOnlyText(45, "ZroString::pasteIn (error): wrong message format");
-    EXPECT_EQ(message.dataOffset(), kWihAt);
+    EXPECT_EQ(message.dataOffset(), kRfhAt);
 
-    // Another header class reading the work header's place.
+    // Nor is the work header, nor a header of another class.
+    EXPECT_EQ(message.readItem(wihRead), 0);
+    expectCodes(wihRead, 2, 6107);
     ZroRih rih;
     EXPECT_EQ(message.readItem(rih), 0);
     expectCodes(rih, 2, 6107);
-    EXPECT_EQ(message.dataOffset(), kWihAt);
+    EXPECT_EQ(message.dataOffset(), kRfhAt);
+    expectDescription(message, "ZRHREF  ", 546, kRfhCharacterSet);
+
+    // Skipping the reference header, the work header reads on.
+    ASSERT_EQ(message.setDataOffset(kWihAt), 1);
+    message.setFormat("ZRHWIH");
+    EXPECT_EQ(message.readItem(wihRead), 1);
+    EXPECT_EQ(message.dataOffset(), kBodyAt);
 }
 
 TEST_F(ZroChainTest, CheckOrderOnTheOutermostHeader)
@@ -317,20 +381,21 @@ TEST_F(ZroChainTest, GrowthFailureLeavesTheMessageAlone)
     EXPECT_EQ(message.messageLength(), 120 + kBodyLength);
 }
 
-TEST_F(ZroChainTest, RefusedStorageLeavesTheMessageAlone)
+TEST_F(ZroChainTest, RefusedWriteLeavesTheMessageCleared)
 {
-    // The record cannot be read, or the buffer where header and data go
-    // cannot be written: refused before anything changes.
+    // There is room, but the record cannot be read or the front of the
+    // buffer cannot be written: the write of the header fails after the
+    // descriptions have moved, and the message is left cleared, describing
+    // the header, while the header describes the data that was there.
     for (int refusal = 0; refusal < 2; ++refusal) {
         SCOPED_TRACE(refusal == 0 ? "record refused" : "buffer refused");
         allowAll();
         UserBufferMessage user(400, 50, 50);
         ZroRih header;
-        const ZRRIH before = header.record();
         if (refusal == 0)
-            refuse(&header.record(), sizeof before, 1);
+            refuse(&header.record(), sizeof(ZRRIH), 1);
         else
-            refuse(user.storage.data() + 120, 1, 2); // only where the data moves to
+            refuse(user.storage.data(), 1, 2);
         clearEvents();
         EXPECT_EQ(header.copyOut(user.message), 0);
         if (refusal == 0)
@@ -339,11 +404,11 @@ TEST_F(ZroChainTest, RefusedStorageLeavesTheMessageAlone)
             expectOnlyText(63, "ZroError::checkWritePointer (error): buffer error");
         expectCodes(header, 2, 2004);
         expectCodes(user.message, 2, 2004);
-        EXPECT_EQ(user.message.messageLength(), 50u);
-        EXPECT_EQ(user.message.dataOffset(), 50u);
-        EXPECT_EQ(std::memcmp(user.storage.data(), user.data.data(), 50), 0);
-        expectDescription(user.message, "ZRSTR   ", 546, 850);
-        EXPECT_EQ(std::memcmp(&header.record(), &before, sizeof before), 0);
+        EXPECT_EQ(user.message.messageLength(), 0u);
+        EXPECT_EQ(user.message.dataOffset(), 0u);
+        expectDescription(user.message, "ZRRPX   ", 546, 0);
+        allowAll(); // the getters read the record
+        expectDescription(header, "ZRSTR   ", 546, 850);
     }
 }
 

@@ -41,7 +41,7 @@ TEST_F(ZroMtrTest, EachBinarySetterRefusesOtherLengthsAndKeepsTheValue)
         {&ZroMtr::setMessageId, &ZroMtr::messageId, 24, 21,
          "ZroMessageTracker::setMessageId (error): binary data length error"},
     };
-    unsigned char bytes[33];
+    unsigned char bytes[34];
     for (unsigned i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<unsigned char>(i + 1);
     for (const Setter& s : setters) {
         SCOPED_TRACE(s.text);

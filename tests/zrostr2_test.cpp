@@ -431,6 +431,34 @@ TEST_F(ZroStrEditTest, Find)
     EXPECT_EQ(offset, 4294967294u);
 }
 
+TEST_F(ZroStrEditTest, FindAmongManyFalseStarts)
+{
+    // Every position starts like the pattern: the search must stay right
+    // after it stops trying candidates one by one.
+    std::string as(100, 'a');
+    ZroStr text((as + "b" + as).c_str());
+    for (const char* found : {"aab", "ab", "b", "baa", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaab"}) {
+        EXPECT_EQ(text.find(ZroStr(found)), 1) << found;
+        unsigned offset = 0;
+        EXPECT_EQ(text.find(ZroStr(found), offset), 1) << found;
+        EXPECT_EQ(offset, 100u - (std::strchr(found, 'b') - found)) << found;
+    }
+    const std::string longer = "b" + std::string(101, 'a'); // one more than there are
+    for (const char* missing : {"aac", "bb", "abab", longer.c_str()}) {
+        EXPECT_EQ(text.find(ZroStr(missing)), 0) << missing;
+        unsigned offset = 0;
+        EXPECT_EQ(text.find(ZroStr(missing), offset), 0) << missing;
+    }
+    // A match may not run past the end of the text.
+    EXPECT_EQ(ZroStr("abc").find(ZroStr("bcd")), 0);
+    unsigned offset = 90;
+    EXPECT_EQ(text.find(ZroStr("ab"), offset), 1);
+    EXPECT_EQ(offset, 99u);
+    offset = 100;
+    EXPECT_EQ(text.find(ZroStr("ab"), offset), 0);
+    EXPECT_EQ(offset, 200u);
+}
+
 TEST_F(ZroStrEditTest, Strip)
 {
     ZroStr s("xxab");

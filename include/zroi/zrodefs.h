@@ -545,6 +545,16 @@ constexpr int32_t ZRGMO_LENGTH_2 = 80;  ///< bytes of the version-2 form
 constexpr int32_t ZRGMO_LENGTH_3 = 100; ///< bytes of the version-3 form
 constexpr int32_t ZRGMO_CURRENT_LENGTH = ZRGMO_LENGTH_3;
 
+// Option bits of ZRGMO::options that the library reads and writes; every
+// other bit belongs to the caller and is carried unchanged.
+/// Take the message within the caller's unit of work (sync point participation).
+constexpr int32_t ZRGMO_SYNC_POINT = 0x00000002;
+/// Take the message outside any unit of work.
+constexpr int32_t ZRGMO_NO_SYNC_POINT = 0x00000004;
+/// A second bit that also counts as participation; setting participation
+/// either way clears it, so that exactly one of the bits above then stands.
+constexpr int32_t ZRGMO_SYNC_POINT_ALTERNATE = 0x00001000;
+
 static_assert(std::is_standard_layout<ZRGMO>::value && std::is_trivially_copyable<ZRGMO>::value);
 static_assert(sizeof(ZRGMO) == ZRGMO_CURRENT_LENGTH);
 static_assert(offsetof(ZRGMO, messageToken) == ZRGMO_LENGTH_2); // version 3 appends only

@@ -129,7 +129,8 @@ public:
     unsigned copyOut(long& value) const;
     /// As copyOut(long&), then removes what was read: the string keeps the
     /// rest in storage of exactly its length + 1 (none when empty), codes
-    /// 0/0. 0 with 2/2071 and the string unchanged when no storage is left.
+    /// 0/0. 0 with 2/2071 and the string unchanged (`value` set) when no
+    /// storage is left.
     unsigned cutOut(long& value);
     /// The first token: skips a run of `delimiter`, then `token` becomes the
     /// characters up to the next `delimiter` or the end (codes 0/0, storage

@@ -41,13 +41,40 @@ public:
     static unsigned char readRecord(ZroItm& item, ZroMsg& message, void* record, unsigned length);
 
     /// Header copyOut: room for the header and all the message's data is
-    /// made first and the record and buffer are checked (nothing changes when
-    /// there is no room or a check refuses); then the header takes the
-    /// message's description, the message describes the header, and the
+    /// made first (nothing changes when there is none); then the header takes
+    /// the message's description, the message describes the header, and the
     /// record goes in front of the data, which is moved in place. The data
-    /// offset ends at the end of the message.
+    /// offset ends at the end of the message. The three steps below, in order.
     static unsigned char putInFront(ZroHdr& header, ZroMsg& message, const void* record,
                                     unsigned length, const char* formatName);
+
+    // The steps of putInFront, for a header whose bytes must be put together
+    // between the room check and the write (a record with variable parts is
+    // built after the header has taken the message's description, so that the
+    // fixed part carries it).
+
+    /// Room at the data offset for `length` header bytes and all of the
+    /// message's data. On refusal (the cache's 6113 or 2071; 2071 also when
+    /// the sum passes 32 bits) the header takes the message's codes; result
+    /// 0 and the message's data and description unchanged.
+    static unsigned char makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length);
+    /// The header takes the message's encoding, character set and format
+    /// (through its virtual setters); the message then describes the header:
+    /// encoding 546, character set 0, format `formatName`.
+    static void describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName);
+    /// After makeRoomInFront for `length`: moves all the message's data up by
+    /// `length` and writes the `length` bytes at `bytes` in front of it in one
+    /// write; the data offset ends at the end of the message. On a refused
+    /// write the header takes the message's codes and the message is left
+    /// cleared (result 0).
+    static unsigned char placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
+                                      unsigned length);
+
+    /// For a length or offset the message's cache cannot address (beyond 32
+    /// bits, or beyond a record's 32-bit signed length field): the message
+    /// gets the cache's own "storage not available" text and 2/2071, as its
+    /// moreBytes gives for such a length, and `item` takes them; result 0.
+    static unsigned char refuseLength(ZroErr& item, ZroMsg& message);
 
     /// The message takes the header's description of the data behind it.
     static void describeFollowingData(ZroMsg& message, const ZroHdr& header);

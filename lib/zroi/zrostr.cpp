@@ -123,6 +123,28 @@ std::size_t sourceLength(const char* source, unsigned length) noexcept
     return source != nullptr ? strnlen(source, static_cast<std::size_t>(length) + 1) : 0;
 }
 
+// The first occurrence of the `m` bytes at `pattern` (m > 0) in the `n`
+// bytes at `text`, or nullptr. Candidates come from memchr on the pattern's
+// first byte, which is fast on ordinary text; after a few false candidates
+// the rest goes to memmem, which stays linear whatever the bytes are.
+const char* search(const char* text, std::size_t n, const char* pattern, std::size_t m) noexcept
+{
+    constexpr int FALSE_CANDIDATES = 16;
+    const char* end = text + n;
+    int misses = 0;
+    for (const char* from = text; static_cast<std::size_t>(end - from) >= m;) {
+        std::size_t starts = static_cast<std::size_t>(end - from) - m + 1;
+        const auto* candidate = static_cast<const char*>(std::memchr(from, pattern[0], starts));
+        if (candidate == nullptr) return nullptr;
+        if (std::memcmp(candidate + 1, pattern + 1, m - 1) == 0) return candidate;
+        from = candidate + 1;
+        if (++misses == FALSE_CANDIDATES)
+            return static_cast<const char*>(
+                memmem(from, static_cast<std::size_t>(end - from), pattern, m));
+    }
+    return nullptr;
+}
+
 // The shared string lock, created under the library lock on first use.
 // nullptr when it cannot be created.
 ZroSem* sharedStringLock() noexcept
@@ -637,8 +659,22 @@ unsigned ZroStr::cutOut(ZroStr& token, char delimiter)
 
 unsigned char ZroStr::find(const ZroStr& pattern) const noexcept
 {
-    unsigned offset = 0;
-    return find(pattern, offset);
+    // One pass over the string, without measuring it first: candidates come
+    // from strchr, which stops at the NUL, and strncmp stops there too. After
+    // a few false candidates strstr, linear whatever the bytes, takes over.
+    constexpr int FALSE_CANDIDATES = 16;
+    if (pattern.storage_ == nullptr || pattern.storage_[0] == '\0') return 1;
+    if (storage_ == nullptr) return 0;
+    const char* wanted = pattern.storage_;
+    const std::size_t rest = std::strlen(wanted + 1);
+    const char* from = storage_;
+    for (int misses = 0; misses < FALSE_CANDIDATES; ++misses) {
+        const char* candidate = std::strchr(from, wanted[0]);
+        if (candidate == nullptr) return 0;
+        if (std::strncmp(candidate + 1, wanted + 1, rest) == 0) return 1;
+        from = candidate + 1;
+    }
+    return std::strstr(from, wanted) != nullptr ? 1 : 0;
 }
 
 unsigned char ZroStr::find(const ZroStr& pattern, unsigned& offset) const noexcept
@@ -648,12 +684,12 @@ unsigned char ZroStr::find(const ZroStr& pattern, unsigned& offset) const noexce
     unsigned n = length();
     // offset + wanted > n, without computing the sum.
     if (wanted > n || offset > n - wanted) return 0;
-    const void* match = memmem(storage_ + offset, n - offset, pattern.storage_, wanted);
+    const char* match = search(storage_ + offset, n - offset, pattern.storage_, wanted);
     if (match == nullptr) {
         offset = n - wanted + 1;
         return 0;
     }
-    offset = static_cast<unsigned>(static_cast<const char*>(match) - storage_);
+    offset = static_cast<unsigned>(match - storage_);
     return 1;
 }
 

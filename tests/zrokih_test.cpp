@@ -1,0 +1,897 @@
+// ZroKih: the KOTA bridge header, versions 1 and 2, and its two-step read.
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "zroi/zrobin.hpp"
+#include "zroi/zrokih.hpp"
+#include "zroi/zromsg.hpp"
+#include "zrotest.hpp"
+
+namespace {
+
+void put32(std::string& bytes, unsigned offset, int32_t value)
+{
+    std::memcpy(&bytes[offset], &value, 4);
+}
+
+int32_t get32(const std::string& bytes, unsigned offset)
+{
+    int32_t value;
+    std::memcpy(&value, bytes.data() + offset, 4);
+    return value;
+}
+
+std::string str(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPointer() : ""; }
+
+std::string bin(const ZroBin& b)
+{
+    return std::string(reinterpret_cast<const char*>(b.dataPointer()), b.dataLength());
+}
+
+std::string dataOf(const ZroMsg& message)
+{
+    return std::string(message.bufferPointer(), message.messageLength());
+}
+
+// The 180 bytes of a new header, written out offset by offset.
+std::string defaultRecord()
+{
+    std::string b(180, ' ');
+    b.replace(0, 4, "KIH ");
+    put32(b, 4, 2);    // version
+    put32(b, 8, 180);  // structure length
+    put32(b, 12, 546); // encoding
+    put32(b, 16, 0);   // character set; format at 20 is eight blanks
+    for (unsigned offset = 28; offset <= 72; offset += 4) put32(b, offset, 0);
+    put32(b, 44, 273); // UOW control
+    put32(b, 48, -2);  // get wait interval
+    put32(b, 52, 1);   // link type
+    put32(b, 56, -1);  // output data length
+    b.replace(76, 8, 8, '\0');
+    for (unsigned offset = 164; offset < 180; offset += 4) put32(b, offset, 0);
+    return b;
+}
+
+// A header as a peer might send it: every field set, the fields this
+// library only carries included, and the version-2 tail distinct.
+std::string peerRecord(int32_t version)
+{
+    std::string b = defaultRecord();
+    put32(b, 4, version);
+    put32(b, 8, 777); // structure length, never tested
+    put32(b, 16, 1208);
+    b.replace(20, 8, "ZRSTR   ");
+    put32(b, 28, 5);
+    put32(b, 32, 11);
+    put32(b, 36, 12);
+    put32(b, 40, 13);
+    put32(b, 44, 274);
+    put32(b, 48, 60000);
+    put32(b, 52, 2);
+    put32(b, 56, 4096);
+    put32(b, 60, 30);
+    put32(b, 64, 1);
+    put32(b, 68, 1);
+    put32(b, 72, 14);
+    b.replace(76, 8, "\x01\x02\x03\x04\x05\x06\x07\xff", 8);
+    b.replace(84, 4, "FUN ");
+    b.replace(88, 4, "ABND");
+    b.replace(92, 8, "AUTH1234");
+    b.replace(100, 8, "spare1..");
+    b.replace(108, 8, "REPLYFMT");
+    b.replace(116, 4, "sp2.");
+    b.replace(120, 4, "sp3.");
+    b.replace(124, 4, "TRN1");
+    b.replace(128, 4, "FLIK");
+    b.replace(132, 4, "ATID");
+    b.replace(136, 4, "SD  ");
+    b.replace(140, 4, "CANC");
+    b.replace(144, 4, "NEXT");
+    b.replace(148, 8, "spare4..");
+    b.replace(156, 8, "spare5..");
+    put32(b, 164, 321);
+    put32(b, 168, 654);
+    put32(b, 172, 987);
+    put32(b, 176, -987);
+    return b;
+}
+
+// A message whose data is `data`, read from `offset`, described as a KOTA header.
+void load(ZroMsg& message, const std::string& data, unsigned offset = 0,
+          const char* format = "ZRKOTA  ", int32_t encoding = 546)
+{
+    message.clearMessage();
+    ASSERT_EQ(message.write(static_cast<unsigned>(data.size()), data.data()), 1);
+    message.setDataOffset(offset);
+    message.setFormat(format);
+    message.setEncoding(encoding);
+    message.setCharacterSet(0);
+}
+
+// All 180 bytes the object holds, read back through copyOut of a copy.
+// The message is given the header's own description first, so that the
+// copy takes back exactly what it had; the version is restored afterwards,
+// since copyOut writes 180 bytes for version 2 only.
+std::string recordOf(const ZroKih& header)
+{
+    ZroKih copy(header);
+    copy.setVersion(2);
+    ZroMsg message;
+    message.setEncoding(header.encoding());
+    message.setCharacterSet(header.characterSet());
+    message.setFormat(str(header.format()).c_str());
+    EXPECT_EQ(copy.copyOut(message), 1);
+    std::string bytes = dataOf(message);
+    int32_t version = header.version();
+    std::memcpy(&bytes[4], &version, 4);
+    return bytes;
+}
+
+} // namespace
+
+using ZroKihTest = ZroTest;
+
+TEST_F(ZroKihTest, NewHeaderHasTheDefaultsAtTheirOffsets)
+{
+    ZroKih header;
+    EXPECT_EQ(header.version(), 2);
+    EXPECT_EQ(header.encoding(), 546);
+    EXPECT_EQ(header.characterSet(), 0);
+    EXPECT_EQ(str(header.format()), "        ");
+    EXPECT_EQ(header.headerFlags(), 0);
+    EXPECT_EQ(header.bridgeReturnCode(), 0);
+    EXPECT_EQ(header.bridgeCompletionCode(), 0);
+    EXPECT_EQ(header.bridgeReasonCode(), 0);
+    EXPECT_EQ(header.UOWControl(), 273);
+    EXPECT_EQ(header.getWaitInterval(), -2);
+    EXPECT_EQ(header.linkType(), 1);
+    EXPECT_EQ(header.outputDataLength(), -1);
+    EXPECT_EQ(header.facilityKeepTime(), 0);
+    EXPECT_EQ(header.ADSDescriptor(), 0);
+    EXPECT_EQ(header.conversationalTask(), 0);
+    EXPECT_EQ(header.taskEndStatus(), 0);
+    EXPECT_EQ(bin(header.facilityToken()), std::string(8, '\0'));
+    EXPECT_EQ(str(header.function()), "    ");
+    EXPECT_EQ(str(header.bridgeAbendCode()), "    ");
+    EXPECT_EQ(str(header.authenticator()), "        ");
+    EXPECT_EQ(str(header.replyToFormat()), "        ");
+    EXPECT_EQ(str(header.transactionIdentifier()), "    ");
+    EXPECT_EQ(str(header.facilityLike()), "    ");
+    EXPECT_EQ(str(header.attentionIdentifier()), "    ");
+    EXPECT_EQ(str(header.startCode()), "    ");
+    EXPECT_EQ(str(header.bridgeCancelCode()), "    ");
+    EXPECT_EQ(str(header.nextTransactionIdentifier()), "    ");
+    EXPECT_EQ(header.cursorPosition(), 0);
+    EXPECT_EQ(header.bridgeErrorOffset(), 0);
+    expectCodes(header, 0, 0);
+
+    // Written into an empty message (whose description equals the
+    // header's defaults), every byte is the default at its offset.
+    ZroMsg message;
+    ASSERT_EQ(header.copyOut(message), 1);
+    EXPECT_EQ(dataOf(message), defaultRecord());
+    EXPECT_EQ(message.dataOffset(), 180u);
+    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1);
+}
+
+TEST_F(ZroKihTest, SettersStoreAtTheirOffsetsAndTextsKeepTheirBlanks)
+{
+    ZroKih header;
+    header.setHeaderFlags(-7);
+    header.setUOWControl(16);
+    header.setGetWaitInterval(INT32_MAX);
+    header.setLinkType(2);
+    header.setOutputDataLength(INT32_MIN);
+    header.setFacilityKeepTime(600);
+    header.setADSDescriptor(8);
+    header.setConversationalTask(1);
+    header.setCursorPosition(1919);
+    header.setReplyToFormat("MQSTR");
+    header.setAuthenticator("PASSWORD-TOO-LONG");
+    header.setTransactionIdentifier("TRANSX"); // 6 characters: the first 4 stay
+    header.setFacilityLike("AB");              // 2 characters and two blanks
+    header.setAttentionIdentifier(" X");
+    header.setStartCode("S");
+    header.setBridgeCancelCode("CNCL");
+    header.setFacilityToken(
+        reinterpret_cast<const unsigned char*>("\x10\x20\x30\x40\x50\x60\x70\x80"));
+
+    EXPECT_EQ(header.headerFlags(), -7);
+    EXPECT_EQ(header.UOWControl(), 16);
+    EXPECT_EQ(header.getWaitInterval(), INT32_MAX);
+    EXPECT_EQ(header.linkType(), 2);
+    EXPECT_EQ(header.outputDataLength(), INT32_MIN);
+    EXPECT_EQ(header.facilityKeepTime(), 600);
+    EXPECT_EQ(header.ADSDescriptor(), 8);
+    EXPECT_EQ(header.conversationalTask(), 1);
+    EXPECT_EQ(header.cursorPosition(), 1919);
+    EXPECT_EQ(str(header.replyToFormat()), "MQSTR   ");
+    EXPECT_EQ(str(header.authenticator()), "PASSWORD");
+    EXPECT_EQ(str(header.transactionIdentifier()), "TRAN");
+    EXPECT_EQ(str(header.facilityLike()), "AB  ");
+    EXPECT_EQ(str(header.attentionIdentifier()), " X  ");
+    EXPECT_EQ(str(header.startCode()), "S   ");
+    EXPECT_EQ(str(header.bridgeCancelCode()), "CNCL");
+    EXPECT_EQ(bin(header.facilityToken()), "\x10\x20\x30\x40\x50\x60\x70\x80");
+    // A cut text is reported by the string copy alone (two cuts above),
+    // never in the header's codes.
+    expectCodes(header, 0, 0);
+    EXPECT_EQ(texts(),
+              std::vector<std::string>(2, "static ZroString::copy (warning): string truncated"));
+    EXPECT_EQ(textFunctions(), (std::vector<unsigned>{43, 43}));
+
+    std::string expected = defaultRecord();
+    put32(expected, 28, -7);
+    put32(expected, 44, 16);
+    put32(expected, 48, INT32_MAX);
+    put32(expected, 52, 2);
+    put32(expected, 56, INT32_MIN);
+    put32(expected, 60, 600);
+    put32(expected, 64, 8);
+    put32(expected, 68, 1);
+    expected.replace(76, 8, "\x10\x20\x30\x40\x50\x60\x70\x80");
+    expected.replace(92, 8, "PASSWORD");
+    expected.replace(108, 8, "MQSTR   ");
+    expected.replace(124, 4, "TRAN");
+    expected.replace(128, 4, "AB  ");
+    expected.replace(132, 4, " X  ");
+    expected.replace(136, 4, "S   ");
+    expected.replace(140, 4, "CNCL");
+    put32(expected, 164, 1919);
+    ZroMsg message;
+    ASSERT_EQ(header.copyOut(message), 1);
+    EXPECT_EQ(dataOf(message), expected);
+
+    // A null text gives a field of blanks; so does the null token of zeros.
+    header.setReplyToFormat(nullptr);
+    header.setTransactionIdentifier(nullptr);
+    header.setFormat(nullptr);
+    header.setFacilityToken(static_cast<const unsigned char*>(nullptr));
+    EXPECT_EQ(str(header.replyToFormat()), "        ");
+    EXPECT_EQ(str(header.transactionIdentifier()), "    ");
+    EXPECT_EQ(str(header.format()), "        ");
+    EXPECT_EQ(bin(header.facilityToken()), std::string(8, '\0'));
+    header.setFormat("ZRDEAD");
+    EXPECT_EQ(str(header.format()), "ZRDEAD  ");
+    header.setEncoding(273);
+    header.setCharacterSet(500);
+    EXPECT_EQ(header.encoding(), 273);
+    EXPECT_EQ(header.characterSet(), 500);
+}
+
+TEST_F(ZroKihTest, ReadOnlyAndCarriedFieldsComeFromPasteIn)
+{
+    const std::string peer = peerRecord(2);
+    ZroMsg message;
+    load(message, peer);
+    ZroKih header;
+    ASSERT_EQ(header.pasteIn(message), 1);
+    EXPECT_EQ(header.version(), 2);
+    EXPECT_EQ(header.bridgeReturnCode(), 11);
+    EXPECT_EQ(header.bridgeCompletionCode(), 12);
+    EXPECT_EQ(header.bridgeReasonCode(), 13);
+    EXPECT_EQ(header.taskEndStatus(), 14);
+    EXPECT_EQ(header.bridgeErrorOffset(), 654);
+    EXPECT_EQ(str(header.function()), "FUN ");
+    EXPECT_EQ(str(header.bridgeAbendCode()), "ABND");
+    EXPECT_EQ(str(header.nextTransactionIdentifier()), "NEXT");
+    EXPECT_EQ(header.headerFlags(), 5);
+    EXPECT_EQ(header.UOWControl(), 274);
+    EXPECT_EQ(header.getWaitInterval(), 60000);
+    EXPECT_EQ(header.linkType(), 2);
+    EXPECT_EQ(header.outputDataLength(), 4096);
+    EXPECT_EQ(header.facilityKeepTime(), 30);
+    EXPECT_EQ(header.ADSDescriptor(), 1);
+    EXPECT_EQ(header.conversationalTask(), 1);
+    EXPECT_EQ(header.cursorPosition(), 321);
+    EXPECT_EQ(bin(header.facilityToken()), "\x01\x02\x03\x04\x05\x06\x07\xff");
+    EXPECT_EQ(str(header.authenticator()), "AUTH1234");
+    EXPECT_EQ(str(header.replyToFormat()), "REPLYFMT");
+    EXPECT_EQ(str(header.transactionIdentifier()), "TRN1");
+    EXPECT_EQ(str(header.facilityLike()), "FLIK");
+    EXPECT_EQ(str(header.attentionIdentifier()), "ATID");
+    EXPECT_EQ(str(header.startCode()), "SD  ");
+    EXPECT_EQ(str(header.bridgeCancelCode()), "CANC");
+    EXPECT_EQ(header.characterSet(), 1208);
+    EXPECT_EQ(str(header.format()), "ZRSTR   ");
+
+    // Structure length and the spare fields go out again as they came in.
+    EXPECT_EQ(recordOf(header), peer);
+}
+
+TEST_F(ZroKihTest, VersionIsSetWithinOneToTheHighestVersion)
+{
+    ZroKih header;
+    for (int32_t bad : {0, 3, -1, INT32_MAX, INT32_MIN}) {
+        header.clearErrorCodes();
+        clearEvents();
+        EXPECT_EQ(header.setVersion(bad), 0) << bad;
+        expectCodes(header, 2, 6128);
+        EXPECT_EQ(header.version(), 2);
+        EXPECT_TRUE(events().empty()) << "no text, no trace record";
+    }
+    EXPECT_EQ(header.setVersion(1), 1);
+    EXPECT_EQ(header.version(), 1);
+    EXPECT_EQ(header.setVersion(2), 1);
+    EXPECT_EQ(header.version(), 2);
+    expectCodes(header, 2, 6128); // success leaves the earlier failure
+
+    // Every object accepts up to version 2, copies included.
+    ZroKih copy(header);
+    EXPECT_EQ(copy.setVersion(2), 1);
+    EXPECT_EQ(copy.setVersion(3), 0);
+    ZroKih assigned;
+    assigned = header;
+    EXPECT_EQ(assigned.setVersion(3), 0);
+    EXPECT_EQ(assigned.version(), 2);
+}
+
+TEST_F(ZroKihTest, CopyOutWritesAsManyBytesAsTheVersionSays)
+{
+    ZroKih header;
+    header.setCursorPosition(99);
+    ASSERT_EQ(header.setVersion(1), 1);
+    ZroMsg message;
+    ASSERT_EQ(header.copyOut(message), 1);
+    ASSERT_EQ(message.messageLength(), 164u);
+    std::string expected = defaultRecord().substr(0, 164);
+    put32(expected, 4, 1); // the structure length still says 180
+    EXPECT_EQ(dataOf(message), expected);
+    EXPECT_EQ(message.dataOffset(), 164u);
+
+    // The version-2 tail stays in the object, unwritten, and goes out again
+    // with version 2.
+    ASSERT_EQ(header.setVersion(2), 1);
+    ZroMsg full;
+    ASSERT_EQ(header.copyOut(full), 1);
+    ASSERT_EQ(full.messageLength(), 180u);
+    EXPECT_EQ(get32(dataOf(full), 164), 99);
+
+    // A version read from a message that has no layout: nothing is written.
+    std::string odd = defaultRecord();
+    put32(odd, 4, 7);
+    ZroMsg in;
+    load(in, odd);
+    ZroKih read;
+    ASSERT_EQ(read.pasteIn(in), 1) << "the version in the message is not tested";
+    EXPECT_EQ(read.version(), 7);
+    ZroMsg target;
+    ZroStr body("body");
+    target.writeItem(body);
+    target.setCharacterSet(850);
+    clearEvents();
+    EXPECT_EQ(read.copyOut(target), 0);
+    expectCodes(read, 2, 6128);
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(dataOf(target), "body");
+    EXPECT_EQ(target.dataOffset(), 4u);
+    EXPECT_EQ(target.formatIs("ZRSTR   "), 1);
+    EXPECT_EQ(target.characterSet(), 850);
+    EXPECT_EQ(str(read.format()), "        ") << "the header took nothing over";
+}
+
+TEST_F(ZroKihTest, CopyOutPutsTheHeaderInFrontAndTakesTheDescription)
+{
+    ZroMsg message;
+    ZroStr body("0123456789");
+    ASSERT_EQ(message.writeItem(body), 1);
+    message.setCharacterSet(850);
+    ZroKih header;
+    clearEvents();
+    ASSERT_EQ(header.copyOut(message), 1);
+    expectNoText();
+    EXPECT_EQ(message.messageLength(), 190u);
+    EXPECT_EQ(message.dataOffset(), 190u);
+    EXPECT_EQ(dataOf(message).substr(180), "0123456789");
+    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1);
+    EXPECT_EQ(message.encoding(), 546);
+    EXPECT_EQ(message.characterSet(), 0);
+    EXPECT_EQ(str(header.format()), "ZRSTR   ");
+    EXPECT_EQ(header.characterSet(), 850);
+    std::string expected = defaultRecord();
+    put32(expected, 16, 850);
+    expected.replace(20, 8, "ZRSTR   ");
+    EXPECT_EQ(dataOf(message).substr(0, 180), expected);
+}
+
+TEST_F(ZroKihTest, CopyOutFailuresLeaveTheMessageCodesOnTheHeader)
+{
+    // A user buffer with no room for header and data: nothing changes.
+    char small[100];
+    ZroMsg user;
+    user.useEmptyBuffer(small, sizeof small);
+    user.write(10, "0123456789");
+    user.setFormat("ZRSTR");
+    ZroKih header;
+    clearEvents();
+    EXPECT_EQ(header.copyOut(user), 0);
+    expectCodes(header, 2, 6113);
+    expectOnlyText(3, "ZroCache::moreBytes (error): insufficient buffer");
+    EXPECT_EQ(user.messageLength(), 10u);
+    EXPECT_EQ(user.formatIs("ZRSTR   "), 1);
+    EXPECT_EQ(str(header.format()), "        ");
+    // Version 1 needs 164 bytes and a version-1 header alone does not fit either.
+    header.setVersion(1);
+    user.clearMessage();
+    EXPECT_EQ(header.copyOut(user), 0);
+    expectCodes(header, 2, 6113);
+
+    // No storage for an automatic buffer.
+    ZroMsg automatic;
+    ZroKih second;
+    failAllocation(1);
+    EXPECT_EQ(second.copyOut(automatic), 0);
+    expectCodes(second, 2, 2071);
+    EXPECT_EQ(automatic.messageLength(), 0u);
+
+    // The record itself refused by the read check: the message is left
+    // holding nothing, describing the header; the header took the
+    // description of the data that was lost.
+    ZroMsg probe;
+    ZroKih third;
+    clearEvents();
+    ASSERT_EQ(third.copyOut(probe), 1);
+    const void* record = nullptr;
+    for (const TraceEvent& e : events())
+        if (e.kind == ZRECS_CHECK && e.value == 1 && e.length == 180) record = e.start;
+    ASSERT_NE(record, nullptr);
+    refuse(record, 180, 1);
+    ZroMsg message;
+    ZroStr body("abc");
+    message.writeItem(body);
+    EXPECT_EQ(third.copyOut(message), 0);
+    expectCodes(third, 2, 2004);
+    EXPECT_EQ(message.messageLength(), 0u);
+    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1);
+    allowAll(); // the getter reads the record too
+    EXPECT_EQ(str(third.format()), "ZRSTR   ");
+}
+
+TEST_F(ZroKihTest, PasteInFailuresInCheckOrder)
+{
+    // Everything wrong at first; each step mends the field whose check
+    // failed, and the next check in order decides.
+    std::string bytes = defaultRecord();
+    bytes.replace(0, 4, "KIX ");
+    ZroKih header;
+    header.setCursorPosition(42);
+    const std::string before = recordOf(header);
+    ZroMsg message;
+    load(message, "pre!" + bytes.substr(0, 100), 4, "ZRDEAD  ", 273);
+    // An object whose version has no layout: read from a message.
+    {
+        std::string odd = defaultRecord();
+        put32(odd, 4, 9);
+        put32(odd, 164, 42);
+        ZroMsg in;
+        load(in, odd);
+        ASSERT_EQ(header.pasteIn(in), 1);
+    }
+    ASSERT_EQ(header.version(), 9);
+    std::string held = before;
+    put32(held, 4, 9);
+    ASSERT_EQ(recordOf(header), held);
+
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(message), 0);
+    expectCodes(header, 2, 6107);
+    expectFrame(60, 6107);
+    EXPECT_EQ(texts(), (std::vector<std::string>{
+                           "ZroItem::structureIdIs (information): structure id is not equal",
+                           "ZroKOTABridgeHeader::pasteIn (error): wrong structure id"}));
+    EXPECT_EQ(textFunctions(), (std::vector<unsigned>{12, 60}));
+    EXPECT_EQ(message.dataOffset(), 4u);
+    EXPECT_EQ(recordOf(header), held);
+
+    bytes.replace(0, 4, "KIH ");
+    load(message, "pre!" + bytes.substr(0, 100), 4, "ZRDEAD  ", 273);
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(message), 0);
+    expectCodes(header, 2, 6106);
+    expectFrame(60, 6106);
+    expectOnlyText(60, "ZroKOTABridgeHeader::pasteIn (error): wrong message encoding");
+    EXPECT_EQ(message.dataOffset(), 4u);
+    EXPECT_EQ(recordOf(header), held);
+
+    message.setEncoding(546);
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(message), 0);
+    expectCodes(header, 2, 6119);
+    expectFrame(60, 6119);
+    expectOnlyText(60, "ZroKOTABridgeHeader::pasteIn (error): wrong message format");
+    EXPECT_EQ(message.dataOffset(), 4u);
+    EXPECT_EQ(recordOf(header), held);
+
+    // The version held before the call has no layout: the structure id is
+    // read and given back, no text.
+    message.setFormat("ZRKOTA  ");
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(message), 0);
+    expectCodes(header, 2, 6128);
+    expectFrame(60, 6128);
+    expectNoText();
+    EXPECT_EQ(message.dataOffset(), 4u);
+    EXPECT_EQ(header.version(), 9);
+    EXPECT_EQ(recordOf(header), held);
+    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1);
+
+    // Too little data for the version: the buffer's codes, the structure
+    // id consumed, the rest of the record untouched.
+    ASSERT_EQ(header.setVersion(2), 1);
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(message), 0);
+    expectCodes(header, 2, 6114);
+    expectFrame(60, 6114);
+    expectOnlyText(4, "ZroCache::read (error): insufficient data");
+    EXPECT_EQ(message.dataOffset(), 8u);
+    std::string partly = before;
+    put32(partly, 4, 2);
+    EXPECT_EQ(recordOf(header), partly);
+    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1);
+    EXPECT_EQ(message.encoding(), 546);
+
+    // All there: success, and the exit record still carries the reason of
+    // the failure before.
+    load(message, "pre!" + bytes, 4);
+    message.setCharacterSet(37);
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(message), 1);
+    expectCodes(header, 2, 6114);
+    expectFrame(60, 6114);
+    expectNoText();
+    EXPECT_EQ(message.dataOffset(), 184u);
+    EXPECT_EQ(recordOf(header), bytes);
+    EXPECT_EQ(message.formatIs("        "), 1);
+    EXPECT_EQ(message.characterSet(), 0);
+}
+
+TEST_F(ZroKihTest, PasteInReadsRefusedByThePointerCheck)
+{
+    ZroMsg message;
+    const std::string bytes = peerRecord(2);
+    load(message, bytes);
+    ZroKih header;
+    clearEvents();
+    ASSERT_EQ(header.pasteIn(message), 1);
+    const void* record = nullptr;
+    for (const TraceEvent& e : events())
+        if (e.kind == ZRECS_CHECK && e.value == 2 && e.length == 4) record = e.start;
+    ASSERT_NE(record, nullptr);
+    const std::string before = recordOf(header);
+
+    // The structure id cannot be stored: nothing moves.
+    refuse(record, 4, 2);
+    load(message, defaultRecord());
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(message), 0);
+    expectCodes(header, 2, 2004);
+    expectFrame(60, 2004);
+    expectOnlyText(63, "ZroError::checkWritePointer (error): buffer error");
+    EXPECT_EQ(message.dataOffset(), 0u);
+    EXPECT_EQ(recordOf(header), before);
+
+    // The rest cannot be stored: the structure id stays consumed.
+    allowAll();
+    refuse(static_cast<const char*>(record) + 4, 176, 2);
+    header.clearErrorCodes();
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(message), 0);
+    expectCodes(header, 2, 2004);
+    expectFrame(60, 2004);
+    EXPECT_EQ(message.dataOffset(), 4u);
+    EXPECT_EQ(recordOf(header), before);
+    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1);
+}
+
+TEST_F(ZroKihTest, EveryTruncatedLengthFailsForBothVersions)
+{
+    for (int32_t version : {1, 2}) {
+        const unsigned full = version == 1 ? 164u : 180u;
+        const std::string bytes = peerRecord(version).substr(0, full);
+        for (unsigned length = 0; length <= full; ++length) {
+            ZroKih header;
+            header.setAuthenticator("KEEPME");
+            ASSERT_EQ(header.setVersion(version), 1);
+            const std::string before = recordOf(header);
+            // The header stands behind 3 other bytes, so that the data
+            // offset is not 0, and its bytes end the buffer exactly.
+            ZroMsg message;
+            load(message, "xyz" + bytes.substr(0, length), 3);
+            EXPECT_EQ(header.pasteIn(message), length == full ? 1 : 0) << version << " " << length;
+            if (length < 4) {
+                expectCodes(header, 2, 6107);
+                EXPECT_EQ(message.dataOffset(), 3u);
+                EXPECT_EQ(recordOf(header), before);
+            } else if (length < full) {
+                expectCodes(header, 2, 6114);
+                EXPECT_EQ(message.dataOffset(), 7u) << length;
+                EXPECT_EQ(recordOf(header), before);
+            } else {
+                expectCodes(header, 0, 0);
+                EXPECT_EQ(message.dataOffset(), 3u + full);
+                EXPECT_EQ(header.version(), version);
+                EXPECT_EQ(recordOf(header).substr(0, full), bytes);
+                EXPECT_EQ(message.formatIs("ZRSTR   "), 1);
+                EXPECT_EQ(message.characterSet(), 1208);
+            }
+        }
+    }
+}
+
+TEST_F(ZroKihTest, EachCheckedFieldCorrupted)
+{
+    const std::string good = peerRecord(2);
+    for (unsigned i = 0; i < 4; ++i)
+        for (char bad : {'\0', 'k', static_cast<char>(good[i] ^ 0x80)}) {
+            std::string bytes = good;
+            bytes[i] = bad;
+            ZroMsg message;
+            load(message, bytes);
+            ZroKih header;
+            EXPECT_EQ(header.pasteIn(message), 0);
+            expectCodes(header, 2, 6107);
+            EXPECT_EQ(message.dataOffset(), 0u);
+        }
+    for (int32_t encoding : {0, 273, 545, 547, -546, 0x22020000}) {
+        ZroMsg message;
+        load(message, good, 0, "ZRKOTA  ", encoding);
+        ZroKih header;
+        EXPECT_EQ(header.pasteIn(message), 0);
+        expectCodes(header, 2, 6106);
+        EXPECT_EQ(message.dataOffset(), 0u);
+    }
+    for (unsigned i = 0; i < 8; ++i) {
+        char format[9] = "ZRKOTA  ";
+        format[i] = format[i] == ' ' ? 'X' : static_cast<char>(format[i] + 32);
+        ZroMsg message;
+        load(message, good);
+        std::memcpy(message.descriptor().format, format, 8);
+        ZroKih header;
+        EXPECT_EQ(header.pasteIn(message), 0);
+        expectCodes(header, 2, 6119);
+        EXPECT_EQ(message.dataOffset(), 0u);
+    }
+    // Nothing else is tested: any structure length or version is taken.
+    std::string loose = good;
+    put32(loose, 8, -1);
+    put32(loose, 4, INT32_MIN);
+    ZroMsg message;
+    load(message, loose);
+    ZroKih header;
+    EXPECT_EQ(header.pasteIn(message), 1);
+    EXPECT_EQ(header.version(), INT32_MIN);
+    EXPECT_EQ(recordOf(header), loose);
+}
+
+TEST_F(ZroKihTest, VersionOneAndTwoRoundTrips)
+{
+    for (int32_t version : {1, 2}) {
+        const unsigned length = version == 1 ? 164u : 180u;
+        ZroKih header;
+        ASSERT_EQ(header.setVersion(version), 1);
+        header.setHeaderFlags(3);
+        header.setUOWControl(17);
+        header.setGetWaitInterval(5000);
+        header.setLinkType(2);
+        header.setOutputDataLength(1024);
+        header.setFacilityKeepTime(10);
+        header.setADSDescriptor(1);
+        header.setConversationalTask(1);
+        header.setCursorPosition(77);
+        header.setReplyToFormat("ZRSTR");
+        header.setAuthenticator("secret");
+        header.setTransactionIdentifier("TX01");
+        header.setFacilityLike("FL");
+        header.setAttentionIdentifier("AI");
+        header.setStartCode("SD");
+        header.setBridgeCancelCode("BC");
+        ASSERT_EQ(header.setFacilityToken(ZroBin("\xde\xad\xbe\xef\x00\x01\x02\x03", 8)), 1);
+
+        ZroMsg message;
+        ZroStr body("payload");
+        ASSERT_EQ(message.writeItem(body), 1);
+        message.setCharacterSet(819);
+        ASSERT_EQ(message.writeItem(header), 1);
+        ASSERT_EQ(message.messageLength(), length + 7);
+
+        message.setDataOffset(0);
+        ZroKih read;
+        ASSERT_EQ(read.setVersion(version), 1);
+        clearEvents();
+        ASSERT_EQ(message.readItem(read), 1);
+        expectFrame(60, 0);
+        EXPECT_EQ(message.dataOffset(), length);
+        EXPECT_EQ(message.formatIs("ZRSTR   "), 1);
+        EXPECT_EQ(message.characterSet(), 819);
+        EXPECT_EQ(message.encoding(), 546);
+        EXPECT_EQ(read.version(), version);
+        EXPECT_EQ(read.headerFlags(), 3);
+        EXPECT_EQ(read.UOWControl(), 17);
+        EXPECT_EQ(read.getWaitInterval(), 5000);
+        EXPECT_EQ(read.linkType(), 2);
+        EXPECT_EQ(read.outputDataLength(), 1024);
+        EXPECT_EQ(read.facilityKeepTime(), 10);
+        EXPECT_EQ(read.ADSDescriptor(), 1);
+        EXPECT_EQ(read.conversationalTask(), 1);
+        EXPECT_EQ(read.cursorPosition(), version == 2 ? 77 : 0) << "not sent with version 1";
+        EXPECT_EQ(str(read.replyToFormat()), "ZRSTR   ");
+        EXPECT_EQ(str(read.authenticator()), "secret  ");
+        EXPECT_EQ(str(read.transactionIdentifier()), "TX01");
+        EXPECT_EQ(str(read.facilityLike()), "FL  ");
+        EXPECT_EQ(str(read.attentionIdentifier()), "AI  ");
+        EXPECT_EQ(str(read.startCode()), "SD  ");
+        EXPECT_EQ(str(read.bridgeCancelCode()), "BC  ");
+        EXPECT_EQ(bin(read.facilityToken()), std::string("\xde\xad\xbe\xef\x00\x01\x02\x03", 8));
+        EXPECT_EQ(str(read.format()), "ZRSTR   ");
+        EXPECT_EQ(read.characterSet(), 819);
+
+        ZroStr text;
+        ASSERT_EQ(message.readItem(text), 1);
+        EXPECT_EQ(str(text), "payload");
+    }
+}
+
+TEST_F(ZroKihTest, NewObjectReadsAVersionOneHeaderAsVersionTwo)
+{
+    // The object's version, not the message's, decides: 180 bytes are read
+    // and the 16 behind the 164-byte header become the version-2 fields.
+    std::string data = peerRecord(1).substr(0, 164);
+    std::string tail(16, '\0');
+    put32(tail, 0, 1111);
+    put32(tail, 4, 2222);
+    put32(tail, 8, 3333);
+    put32(tail, 12, 4444);
+    ZroMsg message;
+    load(message, data + tail + "rest");
+    ZroKih header;
+    ASSERT_EQ(header.pasteIn(message), 1);
+    EXPECT_EQ(header.version(), 1);
+    EXPECT_EQ(header.cursorPosition(), 1111);
+    EXPECT_EQ(header.bridgeErrorOffset(), 2222);
+    EXPECT_EQ(message.dataOffset(), 180u);
+    EXPECT_EQ(recordOf(header), data + tail);
+
+    // Now version 1, the next read takes 164 bytes.
+    message.setDataOffset(0);
+    message.setFormat("ZRKOTA  ");
+    ASSERT_EQ(header.pasteIn(message), 1);
+    EXPECT_EQ(message.dataOffset(), 164u);
+    EXPECT_EQ(header.cursorPosition(), 1111) << "the tail is kept, not read";
+}
+
+TEST_F(ZroKihTest, BinaryBodyUnderAVersionOneHeaderByteByByte)
+{
+    const std::string payload("\x00\x01\x7f\x80\xfe\xff\x20\x00\x0a\x0d", 10);
+    ZroBin body(payload.data(), static_cast<unsigned>(payload.size()));
+    ZroMsg message;
+    ASSERT_EQ(message.writeItem(body), 1);
+    message.setCharacterSet(1208);
+    message.setEncoding(273); // the data behind the header is described as it stands
+
+    ZroKih header;
+    header.setTransactionIdentifier("TRN1");
+    ASSERT_EQ(header.setVersion(1), 1);
+    ASSERT_EQ(message.writeItem(header), 1);
+
+    std::string expected = defaultRecord().substr(0, 164);
+    put32(expected, 4, 1);
+    put32(expected, 12, 273);
+    put32(expected, 16, 1208);
+    expected.replace(20, 8, "        ");
+    expected.replace(124, 4, "TRN1");
+    const std::string data = dataOf(message);
+    ASSERT_EQ(data.size(), 174u);
+    for (unsigned i = 0; i < 164; ++i) EXPECT_EQ(data[i], expected[i]) << "header byte " << i;
+    for (unsigned i = 0; i < 10; ++i) EXPECT_EQ(data[164 + i], payload[i]) << "body byte " << i;
+    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1);
+    EXPECT_EQ(message.encoding(), 546);
+    EXPECT_EQ(message.characterSet(), 0);
+    EXPECT_EQ(message.dataOffset(), 174u);
+
+    message.setDataOffset(0);
+    ZroKih read;
+    ASSERT_EQ(read.setVersion(1), 1);
+    ASSERT_EQ(message.readItem(read), 1);
+    EXPECT_EQ(message.dataOffset(), 164u);
+    EXPECT_EQ(message.formatIs("        "), 1);
+    EXPECT_EQ(message.encoding(), 273);
+    EXPECT_EQ(message.characterSet(), 1208);
+    ZroBin back; // a body without a structure id checks the format only
+    ASSERT_EQ(message.readItem(back), 1);
+    EXPECT_EQ(bin(back), payload);
+}
+
+TEST_F(ZroKihTest, FacilityTokenSetterIsTracedAndChecksTheLength)
+{
+    ZroKih header;
+    const ZroBin token("ABCDEFGH", 8);
+    clearEvents();
+    EXPECT_EQ(header.setFacilityToken(token), 1);
+    EXPECT_EQ(records(), (std::vector<std::string>{"entry 61", "exit 61 0"}));
+    expectFrame(61, 0);
+    expectNoText();
+    EXPECT_EQ(bin(header.facilityToken()), "ABCDEFGH");
+
+    for (unsigned length : {1u, 4u, 7u, 9u, 24u}) {
+        const std::string bytes(length, 'z');
+        const ZroBin wrong(bytes.data(), length);
+        header.clearErrorCodes();
+        clearEvents();
+        EXPECT_EQ(header.setFacilityToken(wrong), 0) << length;
+        expectCodes(header, 2, 6111);
+        expectFrame(61, 6111);
+        expectOnlyText(61, "ZroKOTABridgeHeader::setFacilityToken (error): binary data length "
+                           "error\n");
+        EXPECT_EQ(bin(header.facilityToken()), "ABCDEFGH");
+    }
+
+    // An empty value clears the token; the exit carries the earlier reason.
+    const ZroBin empty;
+    clearEvents();
+    EXPECT_EQ(header.setFacilityToken(empty), 1);
+    expectFrame(61, 6111);
+    expectCodes(header, 2, 6111);
+    EXPECT_EQ(bin(header.facilityToken()), std::string(8, '\0'));
+
+    // The pointer form: no trace, no codes.
+    header.clearErrorCodes();
+    clearEvents();
+    const unsigned char raw[8] = {9, 8, 7, 6, 5, 4, 3, 2};
+    header.setFacilityToken(raw);
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(bin(header.facilityToken()), "\x09\x08\x07\x06\x05\x04\x03\x02");
+    expectCodes(header, 0, 0);
+}
+
+TEST_F(ZroKihTest, CopyAndAssignmentCopyCodesAndAllBytes)
+{
+    ZroMsg message;
+    load(message, peerRecord(2));
+    ZroKih source;
+    ASSERT_EQ(source.pasteIn(message), 1);
+    source.setVersion(1); // the tail beyond 164 bytes is copied too
+    source.setVersion(5);
+    const std::string bytes = recordOf(source);
+
+    ZroKih copy(source);
+    expectCodes(copy, 2, 6128);
+    EXPECT_EQ(recordOf(copy), bytes);
+    EXPECT_EQ(copy.cursorPosition(), 321);
+
+    ZroKih assigned;
+    assigned.setFacilityToken(ZroBin("x", 1));
+    assigned = source;
+    expectCodes(assigned, 2, 6128);
+    EXPECT_EQ(recordOf(assigned), bytes);
+
+    // Each object has storage of its own.
+    copy.setTransactionIdentifier("COPY");
+    assigned.setCursorPosition(-1);
+    EXPECT_EQ(str(source.transactionIdentifier()), "TRN1");
+    EXPECT_EQ(source.cursorPosition(), 321);
+
+    ZroKih& self = assigned;
+    assigned = self;
+    EXPECT_EQ(assigned.cursorPosition(), -1);
+    expectCodes(assigned, 2, 6128);
+
+    // Through the header interface.
+    ZroHdr& base = copy;
+    EXPECT_EQ(str(base.format()), "ZRSTR   ");
+    EXPECT_EQ(base.characterSet(), 1208);
+    EXPECT_EQ(base.headerFlags(), 5);
+    base.setHeaderFlags(6);
+    EXPECT_EQ(copy.headerFlags(), 6);
+}
+
+TEST_F(ZroKihTest, HeldOnTheLibraryHeap)
+{
+    ZroKih* header = new ZroKih;
+    header->setStartCode("TD");
+    ZroKih* copy = new ZroKih(*header);
+    delete header;
+    EXPECT_EQ(str(copy->startCode()), "TD  ");
+    delete copy;
+}
