@@ -3,6 +3,7 @@
 #define ZROI_ZROI_HPP
 
 #include "zroi/zrobin.hpp"
+#include "zroi/zrochl.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
 #include "zroi/zroitm.hpp"
