@@ -72,12 +72,17 @@ unsigned char ZroProtocol::readRecord(ZroItm& item, ZroMsg& message, void* recor
     return 1;
 }
 
-void ZroProtocol::describeFollowingData(ZroMsg& message, const ZroHdr& header)
+unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header)
 {
+    // The format comes back as a string; without storage for it the message
+    // could not be told the next format, so the header fails with 2071.
+    ZroStr format = header.format();
+    if (format.dataPointer() == nullptr && format.completionCode() != ZRCC_OK)
+        return takeCodes(header, format);
     message.setEncoding(header.encoding());
     message.setCharacterSet(header.characterSet());
-    ZroStr format = header.format();
     message.setFormat(format.dataPointer());
+    return 1;
 }
 
 unsigned char ZroProtocol::takeHeader(ZroHdr& header, ZroMsg& message, void* record,
@@ -85,8 +90,7 @@ unsigned char ZroProtocol::takeHeader(ZroHdr& header, ZroMsg& message, void* rec
 {
     if (!checkAtDataOffset(header, message, facts)) return 0;
     if (!readRecord(header, message, record, length)) return 0;
-    describeFollowingData(message, header);
-    return 1;
+    return describeFollowingData(message, header);
 }
 
 unsigned char ZroProtocol::refuseLength(ZroErr& item, ZroMsg& message)

@@ -127,8 +127,7 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     }
     // A short message fails here with the structure id consumed.
     if (!ZroProtocol::readRecord(*this, message, bytes + kIdLength, length - kIdLength)) return 0;
-    ZroProtocol::describeFollowingData(message, *this);
-    return 1;
+    return ZroProtocol::describeFollowingData(message, *this);
 }
 
 // ---- Character fields -------------------------------------------------------

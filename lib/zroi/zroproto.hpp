@@ -76,8 +76,9 @@ public:
     /// moreBytes gives for such a length, and `item` takes them; result 0.
     static unsigned char refuseLength(ZroErr& item, ZroMsg& message);
 
-    /// The message takes the header's description of the data behind it.
-    static void describeFollowingData(ZroMsg& message, const ZroHdr& header);
+    /// The message takes the header's description of the data behind it; 0
+    /// with the format string's codes (2071) when that string gets no storage.
+    static unsigned char describeFollowingData(ZroMsg& message, ZroHdr& header);
 
     /// Header pasteIn of a fixed-length record: checks, read, hand-over.
     static unsigned char takeHeader(ZroHdr& header, ZroMsg& message, void* record, unsigned length,

@@ -199,6 +199,5 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     if (next > UINT32_MAX) return ZroProtocol::refuseLength(*this, message);
     if (!message.setDataOffset(static_cast<unsigned>(next)))
         return ZroProtocol::takeCodes(*this, message);
-    ZroProtocol::describeFollowingData(message, *this);
-    return 1;
+    return ZroProtocol::describeFollowingData(message, *this);
 }
