@@ -895,3 +895,19 @@ TEST_F(ZroKihTest, HeldOnTheLibraryHeap)
     EXPECT_EQ(str(copy->startCode()), "TD  ");
     delete copy;
 }
+
+TEST_F(ZroKihTest, NoStorageForTheNextFormatFailsTheRead)
+{
+    ZroMsg message;
+    ZroStr body("payload");
+    ZroKih header;
+    ASSERT_EQ(message.writeItem(body), 1);
+    ASSERT_EQ(message.writeItem(header), 1);
+    message.setDataOffset(0);
+    ZroKih read;
+    failAllocation(1); // the string that carries the header's format
+    EXPECT_EQ(message.readItem(read), 0);
+    expectCodes(read, 2, 2071);
+    expectCodes(message, 2, 2071);
+    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1) << "the message is not told a format it lost";
+}

@@ -4,7 +4,9 @@
 
 #include "zroi/zrobin.hpp"
 #include "zroi/zrocac.hpp"
+#include "zroi/zrochl.hpp"
 #include "zroi/zrodefs.h"
+#include "zroi/zrodlh.hpp"
 #include "zroi/zroerr.hpp"
 #include "zroi/zrogmo.hpp"
 #include "zroi/zrogmo2.hpp"
@@ -13,9 +15,12 @@
 #include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
+#include "zroi/zrorfh.hpp"
+#include "zroi/zrorih.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
 #include "zroi/zrotrg.hpp"
+#include "zroi/zrowih.hpp"
 
 #endif // ZROI_ZROI_HPP

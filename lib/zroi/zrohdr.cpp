@@ -72,16 +72,13 @@ unsigned char ZroProtocol::readRecord(ZroItm& item, ZroMsg& message, void* recor
     return 1;
 }
 
-unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header, unsigned length)
+unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header)
 {
-    // The format first: it is the one step that can fail, and a message
-    // described with a blank format would misname the data behind the header.
+    // The format comes back as a string; without storage for it the message
+    // could not be told the next format, so the header fails with 2071.
     ZroStr format = header.format();
-    if (format.reasonCode() == ZRRC_STORAGE_NOT_AVAILABLE) {
-        message.setDataOffset(message.dataOffset() - length); // within the message: cannot fail
-        header.setCodes(ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
-        return 0;
-    }
+    if (format.dataPointer() == nullptr && format.completionCode() != ZRCC_OK)
+        return takeCodes(header, format);
     message.setEncoding(header.encoding());
     message.setCharacterSet(header.characterSet());
     message.setFormat(format.dataPointer());
@@ -93,22 +90,32 @@ unsigned char ZroProtocol::takeHeader(ZroHdr& header, ZroMsg& message, void* rec
 {
     if (!checkAtDataOffset(header, message, facts)) return 0;
     if (!readRecord(header, message, record, length)) return 0;
-    return describeFollowingData(message, header, length);
+    return describeFollowingData(message, header);
 }
 
-unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const void* record,
-                                      unsigned length, const char* formatName)
+unsigned char ZroProtocol::refuseLength(ZroErr& item, ZroMsg& message)
+{
+    // The cache's own words for a length it cannot address. Asking the cache
+    // itself (moreBytes of the length) would not do: an automatic buffer at
+    // offset 0 would try to grow to 4 GiB rather than refuse.
+    static_cast<ZroErr&>(message).fail(3, "ZroCache::moreBytes (error): storage not available",
+                                       ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+    return takeCodes(item, message);
+}
+
+unsigned char ZroProtocol::makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length)
 {
     // Room for the header and everything the message holds, before anything
     // changes: a user buffer that cannot take both refuses with 6113 and the
     // message keeps its data; a sum that wraps 32 bits is refused with 2071.
     const unsigned held = message.messageLength();
-    if (held > UINT32_MAX - length) {
-        message.moreBytes(UINT32_MAX); // refuses with the cache's own text and codes
-        return takeCodes(header, message);
-    }
+    if (held > UINT32_MAX - length) return refuseLength(header, message);
     if (!message.moreBytes(held + length - message.dataOffset())) return takeCodes(header, message);
+    return 1;
+}
 
+void ZroProtocol::describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName)
+{
     // The header now describes the data that will follow it ...
     char format[9] = {};
     std::memcpy(format, message.descriptor().format, 8);
@@ -119,12 +126,25 @@ unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const voi
     message.setEncoding(ZRENC_NATIVE);
     message.setCharacterSet(0);
     message.setFormat(formatName);
+}
 
+unsigned char ZroProtocol::placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
+                                        unsigned length)
+{
     // Move the data behind the place of the header, then write the header.
+    const unsigned held = message.messageLength();
     char* buffer = message.bufferPointer();
     if (held != 0) std::memmove(buffer + length, buffer, held);
     message.clearMessage();
-    if (!message.write(length, static_cast<const char*>(record))) return takeCodes(header, message);
+    if (!message.write(length, static_cast<const char*>(bytes))) return takeCodes(header, message);
     message.setDataOffset(length + held);
     return 1;
+}
+
+unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const void* record,
+                                      unsigned length, const char* formatName)
+{
+    if (!makeRoomInFront(header, message, length)) return 0;
+    describeHeader(header, message, formatName);
+    return placeInFront(header, message, record, length);
 }

@@ -127,7 +127,7 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     }
     // A short message fails here with the structure id consumed.
     if (!ZroProtocol::readRecord(*this, message, bytes + kIdLength, length - kIdLength)) return 0;
-    return ZroProtocol::describeFollowingData(message, *this, length);
+    return ZroProtocol::describeFollowingData(message, *this);
 }
 
 // ---- Character fields -------------------------------------------------------

@@ -44,17 +44,41 @@ public:
     /// made first (nothing changes when there is none); then the header takes
     /// the message's description, the message describes the header, and the
     /// record goes in front of the data, which is moved in place. The data
-    /// offset ends at the end of the message.
+    /// offset ends at the end of the message. The three steps below, in order.
     static unsigned char putInFront(ZroHdr& header, ZroMsg& message, const void* record,
                                     unsigned length, const char* formatName);
 
-    /// The message takes the header's description of the data behind it,
-    /// once the header's record of `length` bytes has been read. The format
-    /// comes through a string: without storage for it the header takes the
-    /// string's 2/2071, the cursor goes back by `length` and the message
-    /// keeps its description, so that a failed read leaves the message as
-    /// it was; result 0.
-    static unsigned char describeFollowingData(ZroMsg& message, ZroHdr& header, unsigned length);
+    // The steps of putInFront, for a header whose bytes must be put together
+    // between the room check and the write (a record with variable parts is
+    // built after the header has taken the message's description, so that the
+    // fixed part carries it).
+
+    /// Room at the data offset for `length` header bytes and all of the
+    /// message's data. On refusal (the cache's 6113 or 2071; 2071 also when
+    /// the sum passes 32 bits) the header takes the message's codes; result
+    /// 0 and the message's data and description unchanged.
+    static unsigned char makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length);
+    /// The header takes the message's encoding, character set and format
+    /// (through its virtual setters); the message then describes the header:
+    /// encoding 546, character set 0, format `formatName`.
+    static void describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName);
+    /// After makeRoomInFront for `length`: moves all the message's data up by
+    /// `length` and writes the `length` bytes at `bytes` in front of it in one
+    /// write; the data offset ends at the end of the message. On a refused
+    /// write the header takes the message's codes and the message is left
+    /// cleared (result 0).
+    static unsigned char placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
+                                      unsigned length);
+
+    /// For a length or offset the message's cache cannot address (beyond 32
+    /// bits, or beyond a record's 32-bit signed length field): the message
+    /// gets the cache's own "storage not available" text and 2/2071, as its
+    /// moreBytes gives for such a length, and `item` takes them; result 0.
+    static unsigned char refuseLength(ZroErr& item, ZroMsg& message);
+
+    /// The message takes the header's description of the data behind it; 0
+    /// with the format string's codes (2071) when that string gets no storage.
+    static unsigned char describeFollowingData(ZroMsg& message, ZroHdr& header);
 
     /// Header pasteIn of a fixed-length record: checks, read, hand-over.
     static unsigned char takeHeader(ZroHdr& header, ZroMsg& message, void* record, unsigned length,

@@ -1,0 +1,203 @@
+// ZroRfh: the reference header, a fixed part and four variable-length texts.
+#include "zroi/zrorfh.hpp"
+
+#include <cstring>
+#include <utility>
+
+#include "zrofield.hpp"
+#include "zroframe.hpp"
+#include "zroi/zrocac.hpp"
+#include "zroi/zromsg.hpp"
+#include "zroparts.hpp"
+#include "zroproto.hpp"
+
+ZROI_IDENT("lib/zroi/zrorfh")
+
+namespace {
+
+constexpr unsigned fnPasteIn = 41;
+constexpr unsigned fnSetInstanceId = 42;
+
+constexpr ZroItemFacts kFacts{ZRRMH_STRUC_ID, ZRFMT_REFERENCE_HEADER, ZRRMH_LONG_NAME, fnPasteIn};
+
+constexpr unsigned kFixed = ZRRMH_FIXED_LENGTH;
+
+// The length and offset fields of each part, in the order of ZroRfh::Part.
+struct PartFields {
+    int32_t ZRRMH::*length;
+    int32_t ZRRMH::*offset;
+};
+constexpr PartFields kPartFields[] = {
+    {&ZRRMH::sourceEnvironmentLength, &ZRRMH::sourceEnvironmentOffset},
+    {&ZRRMH::sourceNameLength, &ZRRMH::sourceNameOffset},
+    {&ZRRMH::destinationEnvironmentLength, &ZRRMH::destinationEnvironmentOffset},
+    {&ZRRMH::destinationNameLength, &ZRRMH::destinationNameOffset},
+};
+constexpr unsigned kPartCount = sizeof kPartFields / sizeof kPartFields[0];
+
+constexpr ZRRMH makeDefaultRecord()
+{
+    ZRRMH r{};
+    for (unsigned i = 0; i < 4; ++i) r.strucId[i] = ZRRMH_STRUC_ID[i];
+    r.version = ZRRMH_VERSION_1;
+    r.encoding = ZRENC_NATIVE;
+    for (char& c : r.format) c = ' ';
+    r.headerFlags = 1;
+    return r;
+}
+
+constexpr ZRRMH kDefaultRecord = makeDefaultRecord();
+
+} // namespace
+
+ZroRfh::ZroRfh() noexcept : record_(kDefaultRecord)
+{
+    static_assert(PartCount == kPartCount, "one pair of fields per part");
+}
+
+ZroRfh::ZroRfh(const ZroRfh& other) : ZroHdr(other), record_(other.record_)
+{
+    for (unsigned i = 0; i < PartCount; ++i) parts_[i] = ZroStr(other.parts_[i].dataPointer());
+}
+
+ZroRfh::~ZroRfh() = default;
+
+void ZroRfh::operator=(const ZroRfh& other)
+{
+    if (&other == this) return;
+    ZroHdr::operator=(other);
+    record_ = other.record_;
+    for (unsigned i = 0; i < PartCount; ++i) parts_[i] = ZroStr(other.parts_[i].dataPointer());
+}
+
+ZroStr ZroRfh::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }
+
+void ZroRfh::setFormat(const char* name)
+{
+    zrofield::setText(record_.format, sizeof record_.format, name, ' ');
+}
+
+ZroStr ZroRfh::referenceType() const
+{
+    return zrofield::text(record_.referenceType, sizeof record_.referenceType);
+}
+
+void ZroRfh::setReferenceType(const char* text)
+{
+    zrofield::setText(record_.referenceType, sizeof record_.referenceType, text, '\0');
+}
+
+ZroBin ZroRfh::instanceId() const
+{
+    return zrofield::binary(record_.instanceId, sizeof record_.instanceId);
+}
+
+unsigned char ZroRfh::setInstanceId(const ZroBin& value)
+{
+    if (!zrofield::setBinary(record_.instanceId, sizeof record_.instanceId, value))
+        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME,
+                                     "::setInstanceId (error): binary data length error",
+                                     fnSetInstanceId, ZRRC_BINARY_DATA_LENGTH_ERROR);
+    return 1;
+}
+
+void ZroRfh::setInstanceId(const unsigned char* bytes)
+{
+    if (bytes != nullptr)
+        std::memcpy(record_.instanceId, bytes, sizeof record_.instanceId);
+    else
+        std::memset(record_.instanceId, 0, sizeof record_.instanceId);
+}
+
+void ZroRfh::setPart(Part part, const char* text) { parts_[part] = ZroStr(text); }
+
+unsigned char ZroRfh::copyOut(ZroMsg& message)
+{
+    // Lay the texts out back to back behind the fixed part. The fields keep
+    // these values whatever happens to the write.
+    unsigned lengths[kPartCount];
+    int32_t offsets[kPartCount];
+    int32_t total = 0;
+    for (unsigned i = 0; i < kPartCount; ++i) lengths[i] = parts_[i].length();
+    if (!zroparts::layOut(lengths, kPartCount, kFixed, offsets, total))
+        return ZroProtocol::refuseLength(*this, message);
+    for (unsigned i = 0; i < kPartCount; ++i) {
+        record_.*kPartFields[i].length = static_cast<int32_t>(lengths[i]);
+        record_.*kPartFields[i].offset = offsets[i];
+    }
+    record_.strucLength = total;
+    const unsigned size = static_cast<unsigned>(total);
+
+    if (!ZroProtocol::makeRoomInFront(*this, message, size)) return 0;
+
+    // The whole header is put together in storage of its own and written in
+    // one step, after the fixed part has taken the message's description.
+    ZroCac bytes;
+    if (!bytes.moreBytes(size)) return ZroProtocol::takeCodes(*this, bytes);
+    ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER);
+    char* to = bytes.bufferPointer();
+    std::memcpy(to, &record_, kFixed);
+    for (unsigned i = 0; i < kPartCount; ++i)
+        if (lengths[i] != 0) std::memcpy(to + offsets[i], parts_[i].dataPointer(), lengths[i]);
+    return ZroProtocol::placeInFront(*this, message, to, size);
+}
+
+unsigned char ZroRfh::pasteIn(ZroMsg& message)
+{
+    if (!ZroProtocol::checkAtDataOffset(*this, message, kFacts)) return 0;
+    const unsigned available = message.dataLength();
+    if (available < kFixed)
+        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
+                                     fnPasteIn, ZRRC_INSUFFICIENT_DATA);
+
+    // From here on the fixed part and each text that fits are replaced even
+    // when a later check fails; the message's data offset and description
+    // change only on success.
+    const char* data = message.dataPointer();
+    std::memcpy(&record_, data, kFixed);
+
+    // Each text is read where its own offset puts it, so parts in another
+    // order, with gaps or overlapping the fixed part are taken as they stand.
+    // A text is built aside and replaces the old one only once it is whole.
+    int64_t furthest = kFixed;
+    bool outside = false;
+    const ZroStr* unmade = nullptr;
+    ZroStr fresh[kPartCount];
+    for (unsigned i = 0; i < kPartCount; ++i) {
+        const int32_t length = record_.*kPartFields[i].length;
+        const int32_t offset = record_.*kPartFields[i].offset;
+        if (length <= 0) continue; // absent: the text keeps its value
+        if (!zroparts::fits(offset, length, available)) {
+            outside = true;
+            continue;
+        }
+        if (!fresh[i].set(data + offset, static_cast<unsigned>(length))) {
+            if (unmade == nullptr) unmade = &fresh[i];
+            continue;
+        }
+        parts_[i] = std::move(fresh[i]);
+        const int64_t end = static_cast<int64_t>(offset) + length;
+        if (end > furthest) furthest = end;
+    }
+    // A text that could not be copied (no storage, or its bytes refused by the
+    // pointer check) is reported first, with its own codes: the record may be
+    // sound, and the caller learns why a text it was sent is missing.
+    if (unmade != nullptr) return ZroProtocol::takeCodes(*this, *unmade);
+    if (outside)
+        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
+                                     fnPasteIn, ZRRC_INSUFFICIENT_DATA);
+    if (furthest > record_.strucLength)
+        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME,
+                                     "::pasteIn (error): structure length error", fnPasteIn,
+                                     ZRRC_STRUC_LENGTH_ERROR);
+
+    // The data offset moves by the structure length, not by the furthest
+    // end: bytes between the two are skipped. The structure length is at
+    // least 108 here; with the offset it may still pass 32 bits.
+    const uint64_t next =
+        uint64_t{message.dataOffset()} + static_cast<uint32_t>(record_.strucLength);
+    if (next > UINT32_MAX) return ZroProtocol::refuseLength(*this, message);
+    if (!message.setDataOffset(static_cast<unsigned>(next)))
+        return ZroProtocol::takeCodes(*this, message);
+    return ZroProtocol::describeFollowingData(message, *this);
+}
