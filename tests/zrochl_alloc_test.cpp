@@ -1,61 +1,31 @@
 // ZroChl when new runs out of storage: std::bad_alloc reaches the caller and
 // the channel stays valid, owning exactly what its record names.
 //
-// The channel obtains its record, peer name and lists with new, which this
-// file replaces for the whole test program: the replacement is malloc and
-// free as long as no failure is planned, and throws std::bad_alloc for the
-// n-th allocation after failNew(n). The leak and sanitizer runs then show
+// The channel obtains its record, peer name and lists with new, whose
+// failure the test program can plan (zronew.hpp): the n-th allocation after
+// failsAtNew(n) throws std::bad_alloc. The leak and sanitizer runs then show
 // whether anything is lost on the way out.
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
 #include "zrochl_probe.hpp"
+#include "zronew.hpp"
 #include "zrotest.hpp"
-
-namespace {
-// 0: no failure planned; otherwise the allocations left until one fails.
-std::atomic<unsigned> g_newCountdown{0};
-
-void* allocate(std::size_t size)
-{
-    unsigned left = g_newCountdown.load(std::memory_order_relaxed);
-    while (left != 0) {
-        if (g_newCountdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) {
-            if (left == 1) throw std::bad_alloc();
-            break;
-        }
-    }
-    void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-} // namespace
-
-// Never inlined: a tool that replaces new and delete itself (valgrind) then
-// replaces all of them, and no block goes from its new to this free.
-__attribute__((noinline)) void* operator new(std::size_t size) { return allocate(size); }
-__attribute__((noinline)) void* operator new[](std::size_t size) { return allocate(size); }
-__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
 // Runs `f` with the `nth` new from now failing; true when it threw bad_alloc.
 template <class F> bool failsAtNew(unsigned nth, F f)
 {
-    g_newCountdown.store(nth, std::memory_order_relaxed);
+    zroTestFailNew(nth);
     bool threw = false;
     try {
         f();
     } catch (const std::bad_alloc&) {
         threw = true;
     }
-    g_newCountdown.store(0, std::memory_order_relaxed);
+    zroTestFailNew(0);
     return threw;
 }
 

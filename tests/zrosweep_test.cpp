@@ -21,8 +21,6 @@
 // Adding a scenario: a function of Sweep& and one TEST_F calling sweep().
 // Each test prints the number of failure points it walked; scripts/robustness
 // adds them up for docs/ROBUSTNESS.md.
-#include <dlfcn.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -36,66 +34,6 @@
 #include "zroi/zroi.hpp"
 #include "zronew.hpp"
 #include "zrotest.hpp"
-
-// ---- The unchecked seam: operator new, armed only while a scenario runs ----
-
-namespace {
-
-std::atomic<bool> g_newArmed{false};
-std::atomic<unsigned long> g_newCount{0};
-std::atomic<unsigned long> g_newFailAt{0}; // 0: none
-std::atomic<bool> g_newPersistent{false};
-// Inside one of our operator news: an inner call (new[] implemented through
-// new) is the same allocation.
-thread_local int t_newDepth = 0;
-
-bool newFails()
-{
-    if (!g_newArmed.load(std::memory_order_relaxed) || t_newDepth != 0) return false;
-    unsigned long n = g_newCount.fetch_add(1, std::memory_order_relaxed) + 1;
-    unsigned long at = g_newFailAt.load(std::memory_order_relaxed);
-    return at != 0 && (n == at || (n > at && g_newPersistent.load(std::memory_order_relaxed)));
-}
-
-using NewFunction = void* (*)(std::size_t);
-
-// The operator new that ours stands in front of (the runtime's, or a
-// sanitizer's), so that every other tool still sees its own allocations.
-NewFunction nextNew(const char* name)
-{
-    return reinterpret_cast<NewFunction>(dlsym(RTLD_NEXT, name));
-}
-
-void* allocate(NewFunction next, std::size_t size)
-{
-    if (newFails()) throw std::bad_alloc();
-    struct Depth {
-        Depth() { ++t_newDepth; }
-        ~Depth() { --t_newDepth; }
-    } depth;
-    return next(size);
-}
-
-} // namespace
-
-void zroTestFailNew(unsigned long nth, bool persistent)
-{
-    g_newPersistent.store(persistent);
-    g_newFailAt.store(nth == 0 ? 0 : g_newCount.load() + nth);
-    g_newArmed.store(nth != 0);
-}
-
-void* operator new(std::size_t size)
-{
-    static const NewFunction next = nextNew("_Znwm");
-    return allocate(next, size);
-}
-
-void* operator new[](std::size_t size)
-{
-    static const NewFunction next = nextNew("_Znam");
-    return allocate(next, size);
-}
 
 // ---- The sweep ----------------------------------------------------------------
 
@@ -160,7 +98,7 @@ public:
         const unsigned long before = count();
         const unsigned storageTexts = storageTexts_;
         const unsigned char result = op();
-        Disarmed quiet;
+        ZroNewPause quiet;
         const bool now = failedSince(before);
         if (now && !earlier) {
             // The first failure of the run happened here: it must be reported.
@@ -191,7 +129,7 @@ public:
     {
         const bool earlier = failed();
         const unsigned char result = op();
-        Disarmed quiet;
+        ZroNewPause quiet;
         if (earlier) return;
         EXPECT_EQ(result, 1) << where(what);
         for (const ZroErr* r : reporters) EXPECT_EQ(r->completionCode(), 0) << where(what);
@@ -206,22 +144,21 @@ public:
     {
         ended_ = count();
         hasEnded_ = true;
-        zroi_test_fail_allocation(0, 0);
-        g_newFailAt.store(0);
+        unplan();
         return !failed();
     }
 
     /// A check of the scenario, for a run without failure.
     void expect(bool condition, const char* what)
     {
-        Disarmed quiet;
+        ZroNewPause quiet;
         EXPECT_TRUE(condition) << where(what);
     }
 
     // Validity, checked whatever happened.
     void valid(const ZroStr& s)
     {
-        Disarmed quiet;
+        ZroNewPause quiet;
         EXPECT_EQ(s.dataPointer() == nullptr, s.storageSize() == 0) << where("string storage");
         if (s.dataPointer() != nullptr) {
             EXPECT_NE(std::memchr(s.dataPointer(), 0, s.storageSize()), nullptr)
@@ -230,12 +167,12 @@ public:
     }
     void valid(const ZroBin& b)
     {
-        Disarmed quiet;
+        ZroNewPause quiet;
         EXPECT_EQ(b.dataPointer() == nullptr, b.dataLength() == 0) << where("binary storage");
     }
     void valid(const ZroCac& c)
     {
-        Disarmed quiet;
+        ZroNewPause quiet;
         EXPECT_LE(c.dataOffset(), c.messageLength()) << where("cache invariant");
         EXPECT_LE(c.messageLength(), c.bufferLength()) << where("cache invariant");
         EXPECT_EQ(c.bufferLength() == 0, c.bufferPointer() == nullptr) << where("cache buffer");
@@ -252,19 +189,23 @@ public:
     // The allocations of the seam made so far, as the seam counts them.
     unsigned long count() const
     {
-        return seam_ == Seam::Checked ? zroi_test_allocation_count()
-                                      : g_newCount.load(std::memory_order_relaxed);
+        return seam_ == Seam::Checked ? zroi_test_allocation_count() : zroTestNewCount();
     }
 
-    void plan(unsigned long start)
+    void plan()
     {
-        start_ = start;
-        if (seam_ == Seam::Checked) {
+        start_ = count();
+        if (seam_ == Seam::Checked)
             zroi_test_fail_allocation(n_, persistent_ ? 1 : 0);
-        } else {
-            g_newPersistent.store(persistent_);
-            g_newFailAt.store(start + n_);
-        }
+        else
+            zroTestFailNew(n_, persistent_);
+    }
+
+    /// Ends every planned failure.
+    static void unplan()
+    {
+        zroi_test_fail_allocation(0, 0);
+        zroTestFailNew(0);
     }
 
     /// True when an allocation planned to fail was made after `before`.
@@ -281,22 +222,6 @@ public:
                (persistent_ ? " from " : " at ") + "allocation " + std::to_string(n_) +
                "): " + what;
     }
-
-    /// Operator new counts and may fail while armed.
-    class Armed {
-    public:
-        Armed() { g_newArmed.store(true); }
-        ~Armed() { g_newArmed.store(false); }
-    };
-    /// Checks run disarmed: gtest allocates freely.
-    class Disarmed {
-    public:
-        Disarmed() : was_(g_newArmed.exchange(false)) {}
-        ~Disarmed() { g_newArmed.store(was_); }
-
-    private:
-        bool was_;
-    };
 
 private:
     const char* scenario_;
@@ -346,18 +271,14 @@ private:
             zrecs_set_listener(&Sweep::listen, &sweep);
             const unsigned long live = zroi_test_live_allocations();
             bool threw = false;
-            {
-                Sweep::Armed armed;
-                sweep.plan(sweep.count());
-                try {
-                    scenario(sweep);
-                } catch (const std::bad_alloc&) {
-                    threw = true;
-                }
+            sweep.plan();
+            try {
+                scenario(sweep);
+            } catch (const std::bad_alloc&) {
+                threw = true;
             }
             const bool failed = sweep.failed();
-            zroi_test_fail_allocation(0, 0);
-            g_newFailAt.store(0);
+            Sweep::unplan();
             zrecs_set_listener(nullptr, nullptr);
             if (threw) {
                 EXPECT_TRUE(failed) << sweep.where("std::bad_alloc without a planned failure");

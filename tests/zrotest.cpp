@@ -1,6 +1,12 @@
 #include "zrotest.hpp"
 
+#include <dlfcn.h>
+
+#include <atomic>
+#include <new>
+
 #include "zroalloc.hpp"
+#include "zronew.hpp"
 
 void ZroTest::SetUp()
 {
@@ -147,4 +153,74 @@ int ZroTest::check(const void* start, unsigned length, unsigned mode, void* cont
         if (overlaps) return 1;
     }
     return 0;
+}
+
+// ---- operator new of the test program (zronew.hpp) --------------------------
+
+namespace {
+
+std::atomic<bool> g_newPlanned{false};
+std::atomic<int> g_newPaused{0};
+std::atomic<unsigned long> g_newCount{0};
+std::atomic<unsigned long> g_newFailAt{0};
+std::atomic<bool> g_newPersistent{false};
+// Inside one of these operator news: the runtime's new[] may call new, which
+// is the same allocation and is not counted again.
+thread_local int t_newDepth = 0;
+
+bool newFails()
+{
+    if (!g_newPlanned.load(std::memory_order_relaxed) || t_newDepth != 0 ||
+        g_newPaused.load(std::memory_order_relaxed) != 0)
+        return false;
+    const unsigned long n = g_newCount.fetch_add(1, std::memory_order_relaxed) + 1;
+    const unsigned long at = g_newFailAt.load(std::memory_order_relaxed);
+    return n == at || (n > at && g_newPersistent.load(std::memory_order_relaxed));
+}
+
+using NewFunction = void* (*)(std::size_t);
+
+// The operator new that these stand in front of: the runtime's, or a
+// sanitizer's, whose delete then frees what it gave.
+NewFunction nextNew(const char* name)
+{
+    return reinterpret_cast<NewFunction>(dlsym(RTLD_NEXT, name));
+}
+
+void* allocate(NewFunction next, std::size_t size)
+{
+    if (newFails()) throw std::bad_alloc();
+    struct Depth {
+        Depth() { ++t_newDepth; }
+        ~Depth() { --t_newDepth; }
+    } depth;
+    return next(size);
+}
+
+} // namespace
+
+void zroTestFailNew(unsigned long nth, bool persistent)
+{
+    g_newPlanned.store(false);
+    g_newPersistent.store(persistent);
+    g_newFailAt.store(g_newCount.load() + nth);
+    g_newPlanned.store(nth != 0);
+}
+
+unsigned long zroTestNewCount() { return g_newCount.load(); }
+
+ZroNewPause::ZroNewPause() { g_newPaused.fetch_add(1); }
+
+ZroNewPause::~ZroNewPause() { g_newPaused.fetch_sub(1); }
+
+void* operator new(std::size_t size)
+{
+    static const NewFunction next = nextNew("_Znwm");
+    return allocate(next, size);
+}
+
+void* operator new[](std::size_t size)
+{
+    static const NewFunction next = nextNew("_Znam");
+    return allocate(next, size);
 }
