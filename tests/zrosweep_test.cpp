@@ -521,10 +521,25 @@ void headerChain(Sweep& s)
     ZroKih kota, kotaVersion1;
     kota.setTransactionIdentifier("TRN1");
     kotaVersion1.setVersion(ZRKIH_VERSION_1);
-    ZroHdr* written[] = {&kotaVersion1, &kota};
+    ZroDlh deadLetter;
+    deadLetter.setDestinationQueueName("Q.TARGET");
+    ZroRih rpx;
+    rpx.setLogicalTerminalOverride("LTERM01");
+    ZroWih work;
+    work.setServiceName("ORDERS");
+    ZroRfh reference;
+    reference.setSourceName("/in/a.dat");
+    reference.setDestinationName("/out/b.dat");
+    ZroHdr* written[] = {&kotaVersion1, &kota, &rpx, &work, &reference, &deadLetter};
+
     ZroKih readKota, readKotaVersion1;
     readKotaVersion1.setVersion(ZRKIH_VERSION_1);
-    ZroHdr* read[] = {&readKota, &readKotaVersion1};
+    ZroDlh readDeadLetter;
+    ZroRih readRpx;
+    ZroWih readWork;
+    ZroRfh readReference;
+    ZroHdr* read[] = {&readDeadLetter, &readReference, &readWork,
+                      &readRpx,        &readKota,      &readKotaVersion1};
 
     s.step("write the body", {&message, &body}, [&] { return message.writeItem(body); });
     for (ZroHdr* header : written)
@@ -533,16 +548,68 @@ void headerChain(Sweep& s)
     for (ZroHdr* header : read)
         s.step("read a header", {&message, header}, [&] { return message.readItem(*header); });
     s.step("read the body", {&message, &text}, [&] { return message.readItem(text); });
-    ZroStr transaction;
+    ZroStr transaction, queue, source;
     s.step("a header's field", {&transaction}, [&] {
         transaction = readKota.transactionIdentifier();
         return 1;
     });
+    s.step("a header's field", {&queue}, [&] {
+        queue = readDeadLetter.destinationQueueName();
+        return 1;
+    });
+    s.step("a reference header's text", {&source}, [&] {
+        source = readReference.sourceName();
+        return 1;
+    });
     s.valid(message);
-    s.valid(text);
+    for (const ZroStr* each : {&text, &transaction, &queue, &source}) s.valid(*each);
     if (s.complete())
-        s.expect(textIs(text, "the body behind the headers") && textIs(transaction, "TRN1"),
+        s.expect(textIs(text, "the body behind the headers") && textIs(transaction, "TRN1") &&
+                     textIs(queue, "Q.TARGET") && textIs(source, "/in/a.dat"),
                  "chain read back");
+}
+
+// Channel definitions and their copies with exits: the record, the peer
+// name and the lists come from new, whose std::bad_alloc the channel lets
+// pass; their texts come back as strings.
+void channelCopies(Sweep& s)
+{
+    ZroChl channel;
+    s.step("channel name", {&channel},
+           [&] { return channel.setChannelName("SYSTEM.DEF.SVRCONN"); });
+    s.step("peer name", {&channel}, [&] { return channel.setSslPeerName("CN=peer,O=example"); });
+    const char* exits[] = {"lib(sendA)", "lib(sendB)", "lib(sendC)"};
+    s.step("send exits", {&channel}, [&] { return channel.setSendExitNames(3, exits); });
+    const char* data[] = {"first", "second"};
+    s.step("send user data", {&channel}, [&] { return channel.setSendUserData(2, data); });
+    s.step("receive exit", {&channel}, [&] { return channel.setReceiveExitName("lib(recv)"); });
+    std::optional<ZroChl> copy;
+    s.step("copy construction", {&channel}, [&] {
+        copy.emplace(channel);
+        return 1;
+    });
+    ZroChl assigned;
+    s.step("assignment", {&assigned}, [&] {
+        assigned = channel;
+        return 1;
+    });
+    ZroStr name, peer, first, second;
+    ZroStr* names[] = {&first, &second};
+    s.step("channel name back", {&name}, [&] {
+        name = assigned.channelName();
+        return 1;
+    });
+    s.step("peer name back", {&peer}, [&] {
+        peer = assigned.sslPeerName();
+        return 1;
+    });
+    s.step("exit names back", {&assigned, &first, &second},
+           [&] { return assigned.sendExitNames(2, names); });
+    for (const ZroStr* each : {&name, &peer, &first, &second}) s.valid(*each);
+    if (s.complete())
+        s.expect(textIs(name, "SYSTEM.DEF.SVRCONN") && textIs(peer, "CN=peer,O=example") &&
+                     textIs(first, "lib(sendA)") && textIs(second, "lib(sendB)"),
+                 "channel copied");
 }
 
 void triggerMessage(Sweep& s)
@@ -622,6 +689,11 @@ TEST_F(ZroSweepTest, StandaloneTracker)
 TEST_F(ZroSweepTest, HeaderChain)
 {
     EXPECT_GT(sweep("header chain", headerChain, Throws{false, true}), 0u);
+}
+
+TEST_F(ZroSweepTest, ChannelCopies)
+{
+    EXPECT_GT(sweep("channel copies with exits", channelCopies, Throws{false, true}), 0u);
 }
 
 TEST_F(ZroSweepTest, TriggerMessage) { EXPECT_GT(sweep("trigger message", triggerMessage), 0u); }
