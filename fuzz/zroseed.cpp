@@ -11,9 +11,13 @@
 #include <string>
 
 #include "zrofuzz.hpp"
+#include "zroi/zrodlh.hpp"
 #include "zroi/zroi.hpp"
 #include "zroi/zrokih.hpp"
+#include "zroi/zrorfh.hpp"
+#include "zroi/zrorih.hpp"
 #include "zroi/zrotrg.hpp"
+#include "zroi/zrowih.hpp"
 
 namespace {
 
@@ -131,6 +135,81 @@ void headerSeeds()
     seed(t, "truncated", bytes({2, 0, 0, 0}) + messageInput(foreign, true));
 }
 
+// A header target's seeds: the header before a string body, read once and
+// twice, with the wrong encoding, and cut short. `prepare` is the bytes the
+// target reads before the message.
+void headerTargetSeeds(const char* target, ZroHdr& header, const std::string& prepare = "")
+{
+    ZroMsg chain = stringMessage("the body behind the header");
+    chain.writeItem(header);
+    chain.setDataOffset(0);
+    // environment, plan, twice
+    seed(target, "before_string", bytes({0, 0, 0}) + prepare + messageInput(chain));
+    seed(target, "read_twice_listening", bytes({1, 0, 1}) + prepare + messageInput(chain));
+    ZroMsg foreign = chain;
+    foreign.setEncoding(785);
+    seed(target, "wrong_encoding", bytes({3, 0, 0}) + prepare + messageInput(foreign));
+    ZroMsg shortened = chain;
+    shortened.setMessageLength(shortened.messageLength() / 3);
+    seed(target, "truncated", bytes({2, 0, 0}) + prepare + messageInput(shortened, true));
+}
+
+void moreHeaderSeeds()
+{
+    ZroDlh deadLetter;
+    deadLetter.setDestinationQueueName("Q.TARGET");
+    deadLetter.setDestinationQueueManagerName("QM1");
+    deadLetter.setPutApplicationName("putter");
+    headerTargetSeeds("fuzz_dlh", deadLetter);
+    ZroRih rpx;
+    rpx.setLogicalTerminalOverride("LTERM01");
+    rpx.setReplyToFormat(ZRFMT_STRING);
+    headerTargetSeeds("fuzz_rih", rpx);
+    ZroWih work;
+    work.setServiceName("ORDERS");
+    work.setServiceStep("STEP1");
+    headerTargetSeeds("fuzz_wih", work);
+    ZroRfh reference;
+    reference.setReferenceType("FILE");
+    reference.setSourceEnvironment("env");
+    reference.setSourceName("/in/a.dat");
+    reference.setDestinationName("/out/b.dat");
+    // the object's own source name (length, text) and destination environment choice
+    headerTargetSeeds("fuzz_rfh", reference, bytes({3}) + "old" + bytes({1}));
+}
+
+void chainSeeds()
+{
+    const char* t = "fuzz_chain";
+    ZroMsg message = stringMessage("the body at the end of the chain");
+    ZroKih kota;
+    ZroKih kotaVersion1;
+    kotaVersion1.setVersion(ZRKIH_VERSION_1);
+    ZroRih rpx;
+    ZroWih work;
+    ZroRfh reference;
+    reference.setSourceName("/in/a.dat");
+    ZroDlh deadLetter;
+    ZroHdr* headers[] = {&kotaVersion1, &kota, &rpx, &work, &reference, &deadLetter};
+    for (ZroHdr* header : headers) message.writeItem(*header);
+    message.setDataOffset(0);
+    // environment, versions (bit n: the nth KOTA header read as version 1)
+    seed(t, "every_header", bytes({0, 0x20}) + messageInput(message));
+    ZroMsg trigger;
+    ZroTrg body;
+    body.setQueueName("Q");
+    trigger.writeItem(body);
+    trigger.writeItem(deadLetter);
+    trigger.setDataOffset(0);
+    seed(t, "trigger_behind_dead_letter", bytes({1, 0}) + messageInput(trigger));
+    ZroMsg binary;
+    ZroBin bytes4("\x01\x02\x03\x04", 4);
+    binary.writeItem(bytes4);
+    binary.writeItem(work);
+    binary.setDataOffset(0);
+    seed(t, "binary_behind_work", bytes({0, 0}) + messageInput(binary, true));
+}
+
 void triggerSeeds()
 {
     const char* t = "fuzz_trg";
@@ -226,6 +305,8 @@ int main(int argc, char** argv)
     g_directory = argv[1];
     bodySeeds();
     headerSeeds();
+    moreHeaderSeeds();
+    chainSeeds();
     triggerSeeds();
     stringSeeds();
     cacheSeeds();
