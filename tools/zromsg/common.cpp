@@ -141,8 +141,16 @@ bool textFromJson(const json& value, std::string& bytes, std::string& error)
         bytes.assign(raw.begin(), raw.end());
         return true;
     }
-    error = "must be a string or {\"hex\": \"...\"}, not " + value.dump();
+    error = "must be a string or {\"hex\": \"...\"}, not " + describe(value);
     return false;
+}
+
+std::string describe(const json& value)
+{
+    if (value.is_array()) return "an array of " + std::to_string(value.size()) + " elements";
+    if (value.is_object()) return "an object of " + std::to_string(value.size()) + " keys";
+    std::string text = value.dump(-1, ' ', false, json::error_handler_t::replace);
+    return text.size() <= 80 ? text : text.substr(0, 77) + "...";
 }
 
 std::string bytesOf(const ZroStr& text)
@@ -166,7 +174,7 @@ std::string toHex(const unsigned char* data, std::size_t length)
 bool fromHex(const json& value, std::vector<unsigned char>& bytes, std::string& error)
 {
     if (!value.is_string()) {
-        error = "must be a string of hex digits, not " + value.dump();
+        error = "must be a string of hex digits, not " + describe(value);
         return false;
     }
     const std::string& text = value.get_ref<const std::string&>();

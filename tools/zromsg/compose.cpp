@@ -38,7 +38,7 @@ bool checkNumber(const json& item, const char* key, unsigned made, const std::st
     if (value.is_number_unsigned() && value.get<uint64_t>() == made) return true;
     if (value.is_number_integer() && value.get<int64_t>() == static_cast<int64_t>(made))
         return true;
-    error = where + ": described with " + key + " " + value.dump() + ", but compose makes it " +
+    error = where + ": described with " + key + " " + describe(value) + ", but compose makes it " +
             std::to_string(made);
     return false;
 }
@@ -48,7 +48,7 @@ bool itemClassOf(const json& item, const std::string& where, std::string& classN
                  std::string& error)
 {
     if (!item.is_object()) {
-        error = where + " must be an object, not " + item.dump();
+        error = where + " must be an object, not " + describe(item);
         return false;
     }
     if (!item.contains("class") || !item["class"].is_string()) {
@@ -131,7 +131,8 @@ int compose(const json& description, std::vector<unsigned char>& bytes, std::str
         const json& broken = description["broken"];
         error = "the description is of a chain that breaks";
         if (broken.is_object() && broken.contains("offset") && broken.contains("reason")) {
-            error += " at offset " + broken["offset"].dump() + " (" + broken["reason"].dump() + ")";
+            error += " at offset " + describe(broken["offset"]) + " (" +
+                     describe(broken["reason"]) + ")";
         }
         error += ": it has no body, so compose cannot build it";
         return 2;
@@ -214,7 +215,7 @@ int compose(const json& description, std::vector<unsigned char>& bytes, std::str
         if (!textFromJson(description["format"], format, why) || !padFormat(format, padded) ||
             padded != made) {
             error = "the description gives the message's format as " +
-                    description["format"].dump() + ", but its outermost item makes it " +
+                    describe(description["format"]) + ", but its outermost item makes it " +
                     textJson(made.data(), made.size()).dump();
             return 2;
         }

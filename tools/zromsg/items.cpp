@@ -58,7 +58,7 @@ bool intFromJson(const json& value, int32_t& number, std::string& error)
         return true;
     }
     error = "must be an integer from " + std::to_string(INT32_MIN) + " to " +
-            std::to_string(INT32_MAX) + ", not " + value.dump();
+            std::to_string(INT32_MAX) + ", not " + describe(value);
     return false;
 }
 
@@ -332,19 +332,23 @@ template <class T> json renderFields(const T& object)
     return fields;
 }
 
-/// True when two JSON values of a field mean the same bytes or number.
-bool sameValue(Type type, const json& a, const json& b)
+/// True when the value a field holds is the one asked for: the same number
+/// or bytes, or for a text the same text filled with blanks to the field's
+/// width (what a blank-padded field's getter returns).
+bool holdsWanted(Type type, const json& wanted, const json& held)
 {
     std::string ignored;
     switch (type) {
-    case Type::Integer: return a == b;
+    case Type::Integer: return wanted == held;
     case Type::Text: {
-        std::string x, y;
-        return textFromJson(a, x, ignored) && textFromJson(b, y, ignored) && x == y;
+        std::string w, h;
+        if (!textFromJson(wanted, w, ignored) || !textFromJson(held, h, ignored)) return false;
+        return h.compare(0, w.size(), w) == 0 && h.size() >= w.size() &&
+               h.find_first_not_of(' ', w.size()) == std::string::npos;
     }
     case Type::Binary: {
-        std::vector<unsigned char> x, y;
-        return fromHex(a, x, ignored) && fromHex(b, y, ignored) && x == y;
+        std::vector<unsigned char> w, h;
+        return fromHex(wanted, w, ignored) && fromHex(held, h, ignored) && w == h;
     }
     }
     return false;
@@ -393,14 +397,14 @@ int applyFields(T& object, const char* className, const json& fields, std::strin
         if (field.role == Role::Chain || !fields.contains(field.name)) continue;
         const json& wanted = fields[field.name];
         json held = field.get(object);
-        if (sameValue(field.type, wanted, held)) continue;
+        if (holdsWanted(field.type, wanted, held)) continue;
         if (field.role == Role::ReadOnly) {
             error = std::string(className) + " field \"" + field.name +
-                    "\" has no setter: " + "compose cannot make it " + wanted.dump() + "; a " +
-                    className + " that compose builds holds " + held.dump() + " there";
+                    "\" has no setter: " + "compose cannot make it " + describe(wanted) + "; a " +
+                    className + " that compose builds holds " + describe(held) + " there";
         } else {
             error = std::string(className) + " field \"" + field.name + "\" cannot hold " +
-                    wanted.dump() + ": set through the class it reads back as " + held.dump();
+                    describe(wanted) + ": set through the class it reads back as " + describe(held);
         }
         return 2;
     }

@@ -13,6 +13,7 @@
 #include <iostream>
 #include <iterator>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -190,11 +191,22 @@ int compose(int argc, char** argv)
         std::fprintf(stderr, "zromsg: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
         return 2;
     }
+    // A description is a few levels deep; a deeper document is refused
+    // while it is parsed, before anything walks it recursively.
+    constexpr int maximumDepth = 32;
+    const zromsg::json::parser_callback_t limitDepth = [](int depth, zromsg::json::parse_event_t,
+                                                          zromsg::json&) {
+        if (depth > maximumDepth) throw std::length_error("nested deeper than 32 levels");
+        return true;
+    };
     zromsg::json description;
     try {
-        description = zromsg::json::parse(text);
+        description = zromsg::json::parse(text, limitDepth);
     } catch (const zromsg::json::parse_error& e) {
         std::fprintf(stderr, "zromsg: %s is not valid JSON: %s\n", file.c_str(), e.what());
+        return 2;
+    } catch (const std::length_error& e) {
+        std::fprintf(stderr, "zromsg: %s is not a description: %s\n", file.c_str(), e.what());
         return 2;
     }
     std::vector<unsigned char> bytes;

@@ -112,6 +112,9 @@ json textJson(const char* data, std::size_t length);
 bool textFromJson(const json& value, std::string& bytes, std::string& error);
 /// The text of a string, empty when it has no storage.
 std::string bytesOf(const ZroStr& text);
+/// A value of a description, shown in a message: scalars as JSON (cut to
+/// 80 characters), arrays and objects by their kind and size.
+std::string describe(const json& value);
 /// Lower-case hex of the bytes, no separators.
 std::string toHex(const unsigned char* data, std::size_t length);
 /// Bytes of a hex string (two digits per byte, either case). False with `error`.
