@@ -33,7 +33,9 @@ std::string explain(const ItemClass& c, int32_t reason, const ZroMsg& message, u
         return "fewer bytes remain from offset " + std::to_string(offset) + " than the " + item +
                " needs";
     case ZRRC_STRUC_LENGTH_ERROR:
-        return "the " + item + "'s variable parts reach past its structure length";
+        return "the variable parts of the " + item + " reach past its structure length";
+    case ZRRC_BUFFER_NOT_RESIZABLE:
+        return "the length of the " + item + " reaches past the end of the message data";
     case ZRRC_WRONG_VERSION: return "the " + item + " has a version the class does not read";
     default: return "the " + item + " at offset " + std::to_string(offset) + " cannot be read";
     }
@@ -53,18 +55,23 @@ int walk(const unsigned char* data, std::size_t size, const char* format, Output
         output.broken(what);
         return 1;
     }
+    // The data stands in a user buffer of exactly its size, as a get hands
+    // it over: an item whose lengths reach past its end cannot stretch the
+    // message (a reference header's structure length moves the data offset,
+    // which would grow an automatic buffer), it fails with 2/6112 instead.
+    // The buffer is a copy, so that the caller's bytes are never written.
+    std::vector<char> buffer(data, data + size);
     const auto length = static_cast<unsigned>(size);
-    if (length != 0 && !message.write(length, reinterpret_cast<const char*>(data))) {
+    if (length != 0 && !message.useFullBuffer(buffer.data(), length)) {
         output.start(size, json(""), "nothing: the message cannot take the data");
         Break what;
         what.completion = message.completionCode();
         what.reason = message.reasonCode();
         what.texts = capture.texts();
-        what.why = "the data could not be written into a message";
+        what.why = "the data could not be placed in a message";
         output.broken(what);
         return 1;
     }
-    message.setDataOffset(0);
 
     // The first item: the format given, or the structure id at the start,
     // or binary data (the format of a new message).
