@@ -3,6 +3,7 @@
 #
 #   zromsg_tool_test.sh ZROMSG SAMPLES roundtrip NAME [DUMP OPTIONS...]
 #   zromsg_tool_test.sh ZROMSG SAMPLES broken NAME EDIT REASON OFFSET [DUMP OPTIONS...]
+#   zromsg_tool_test.sh ZROMSG SAMPLES readable NAME EDIT EXPECTED [DUMP OPTIONS...]
 #   zromsg_tool_test.sh ZROMSG SAMPLES badjson TEXT EXPECTED
 #   zromsg_tool_test.sh ZROMSG SAMPLES usage EXPECTED [ZROMSG ARGUMENTS...]
 #
@@ -10,6 +11,8 @@
 #   NAME.bin composes back to the same bytes; the text dump reads the whole chain.
 # broken: NAME.bin edited by EDIT (truncate:N, or patch:OFFSET:HEX) breaks at
 #   OFFSET with REASON, status 1, in the text dump, the JSON and on stderr.
+# readable: NAME.bin edited by EDIT (none, truncate:N, patch:OFFSET:HEX) reads to
+#   its body, status 0, and the text dump contains EXPECTED.
 # badjson: compose of TEXT (or @empty: an empty file; @deep: 100000 nested
 #   arrays; @latin1: a text that is not UTF-8) fails with status 2 and EXPECTED on stderr, and writes nothing.
 # usage: zromsg ARGUMENTS... fails with status 2 and EXPECTED on stderr.
@@ -47,6 +50,23 @@ expect_not_in() { # FILE TEXT
     ! grep -qF -- "$2" "$work/$1" || fail "$1 contains: $2"
 }
 
+# Copies NAME.bin to $work/edited.bin and applies EDIT to the copy.
+edit() { # NAME EDIT
+    cp "$samples/$1.bin" "$work/edited.bin"
+    case $2 in
+    none) return ;;
+    truncate:*) head -c "${2#truncate:}" "$samples/$1.bin" >"$work/edited.bin" ;;
+    patch:*)
+        local spec=${2#patch:}
+        local at=${spec%%:*} hex=${spec#*:}
+        printf "$(printf '%s' "$hex" | sed 's/../\\x&/g')" |
+            dd of="$work/edited.bin" bs=1 seek="$at" conv=notrunc status=none
+        ;;
+    *) fail "unknown edit $2" ;;
+    esac
+    cmp -s "$samples/$1.bin" "$work/edited.bin" && fail "the edit changed nothing"
+}
+
 case $case in
 roundtrip)
     name=$1
@@ -76,18 +96,7 @@ roundtrip)
 broken)
     name=$1 edit=$2 reason=$3 offset=$4
     shift 4
-    cp "$samples/$name.bin" "$work/edited.bin"
-    case $edit in
-    truncate:*) head -c "${edit#truncate:}" "$samples/$name.bin" >"$work/edited.bin" ;;
-    patch:*)
-        spec=${edit#patch:}
-        at=${spec%%:*} hex=${spec#*:}
-        printf "$(printf '%s' "$hex" | sed 's/../\\x&/g')" |
-            dd of="$work/edited.bin" bs=1 seek="$at" conv=notrunc status=none
-        ;;
-    *) fail "unknown edit $edit" ;;
-    esac
-    cmp -s "$samples/$name.bin" "$work/edited.bin" && fail "the edit changed nothing"
+    edit "$name" "$edit"
 
     run dump "$@" "$work/edited.bin"
     expect_status 1
@@ -101,6 +110,15 @@ broken)
     expect_in out "\"reason\": \"$reason\""
     expect_in out "\"offset\": $offset,"
     expect_in out '"texts": ['
+    ;;
+
+readable)
+    name=$1 edit=$2 expected=$3
+    shift 3
+    edit "$name" "$edit"
+    run dump "$@" "$work/edited.bin"
+    expect_status 0
+    expect_in out "$expected"
     ;;
 
 badjson)

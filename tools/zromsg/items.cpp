@@ -8,20 +8,6 @@
 #include "zroi/zroi.hpp"
 #include "zromsg_core.hpp"
 
-// TEMPORARY until every header class has landed
-#if __has_include("zroi/zrodlh.hpp")
-#define ZROMSG_HAVE_DLH 1
-#endif
-#if __has_include("zroi/zrorih.hpp")
-#define ZROMSG_HAVE_RIH 1
-#endif
-#if __has_include("zroi/zrorfh.hpp")
-#define ZROMSG_HAVE_RFH 1
-#endif
-#if __has_include("zroi/zrowih.hpp")
-#define ZROMSG_HAVE_WIH 1
-#endif
-
 namespace zromsg {
 namespace {
 
@@ -168,7 +154,6 @@ int setBinary(T& object, const json& value, std::string& error, Capture& capture
 
 template <class T> struct Fields;
 
-#ifdef ZROMSG_HAVE_DLH
 template <> struct Fields<ZroDlh> {
     static constexpr const char* className = "ZroDlh";
     // The header flags of a dead-letter header are the object's, not the
@@ -186,7 +171,6 @@ template <> struct Fields<ZroDlh> {
         return fields;
     }
 };
-#endif
 
 template <> struct Fields<ZroKih> {
     static constexpr const char* className = "ZroKih";
@@ -225,7 +209,6 @@ template <> struct Fields<ZroKih> {
     }
 };
 
-#ifdef ZROMSG_HAVE_RIH
 template <> struct Fields<ZroRih> {
     static constexpr const char* className = "ZroRih";
     static const std::vector<Field<ZroRih>>& list()
@@ -242,9 +225,7 @@ template <> struct Fields<ZroRih> {
         return fields;
     }
 };
-#endif
 
-#ifdef ZROMSG_HAVE_RFH
 template <> struct Fields<ZroRfh> {
     static constexpr const char* className = "ZroRfh";
     static const std::vector<Field<ZroRfh>>& list()
@@ -262,9 +243,7 @@ template <> struct Fields<ZroRfh> {
         return fields;
     }
 };
-#endif
 
-#ifdef ZROMSG_HAVE_WIH
 template <> struct Fields<ZroWih> {
     static constexpr const char* className = "ZroWih";
     static const std::vector<Field<ZroWih>>& list()
@@ -279,7 +258,6 @@ template <> struct Fields<ZroWih> {
         return fields;
     }
 };
-#endif
 
 template <> struct Fields<ZroTrg> {
     static constexpr const char* className = "ZroTrg";
@@ -387,6 +365,10 @@ int applyFields(T& object, const char* className, const json& fields, std::strin
     }
     for (const Field<T>& field : list) {
         if (field.role != Role::Plain || !fields.contains(field.name)) continue;
+        // A field that already reads as asked keeps its bytes: a default of
+        // blanks, which its getter shows as "", would become NUL bytes
+        // through a setter that pads with NUL.
+        if (holdsWanted(field.type, fields[field.name], field.get(object))) continue;
         std::string why;
         if (field.set(object, fields[field.name], why, capture) != 0) {
             error = std::string(className) + " field \"" + field.name + "\": " + why;
@@ -666,24 +648,16 @@ std::vector<FieldInfo> noFields() { return {}; }
 const std::vector<ItemClass>& itemClasses()
 {
     static const std::vector<ItemClass> classes = {
-#ifdef ZROMSG_HAVE_DLH
         {"ZroDlh", "dead-letter header", "ZRDLH", ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER,
          ItemKind::Header, &readHeader<ZroDlh>, &writeHeader<ZroDlh>, &fieldInfo<ZroDlh>},
-#endif
         {"ZroKih", "KOTA bridge header", "ZRKIH", ZRKIH_STRUC_ID, ZRFMT_KOTA_BRIDGE_HEADER,
          ItemKind::Header, &readKotaHeader, &writeHeader<ZroKih>, &fieldInfo<ZroKih>},
-#ifdef ZROMSG_HAVE_RIH
         {"ZroRih", "RPX bridge header", "ZRRIH", ZRRIH_STRUC_ID, ZRFMT_RPX_BRIDGE_HEADER,
          ItemKind::Header, &readHeader<ZroRih>, &writeHeader<ZroRih>, &fieldInfo<ZroRih>},
-#endif
-#ifdef ZROMSG_HAVE_RFH
         {"ZroRfh", "reference header", "ZRRMH", ZRRMH_STRUC_ID, ZRFMT_REFERENCE_HEADER,
          ItemKind::Header, &readHeader<ZroRfh>, &writeHeader<ZroRfh>, &fieldInfo<ZroRfh>},
-#endif
-#ifdef ZROMSG_HAVE_WIH
         {"ZroWih", "work information header", "ZRWIH", ZRWIH_STRUC_ID, ZRFMT_WORK_INFO_HEADER,
          ItemKind::Header, &readHeader<ZroWih>, &writeHeader<ZroWih>, &fieldInfo<ZroWih>},
-#endif
         {"ZroTrg", "trigger message", "ZRTM", ZRTM_STRUC_ID, ZRFMT_TRIGGER, ItemKind::Body,
          &readTrigger, &writeTrigger, &fieldInfo<ZroTrg>},
         {"ZroStr", "string", "-", nullptr, ZRFMT_STRING, ItemKind::Body, &readString, &writeString,

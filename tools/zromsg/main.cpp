@@ -84,9 +84,19 @@ std::string roundTrip(const zromsg::json& document, const std::string& input)
     }
     std::size_t at = 0;
     while (at < bytes.size() && at < input.size() && bytes[at] == (unsigned char)input[at]) ++at;
+    std::string where;
+    std::vector<zromsg::json> items(document["headers"].begin(), document["headers"].end());
+    if (document.contains("body")) items.push_back(document["body"]);
+    for (const zromsg::json& item : items) {
+        const std::size_t offset = item["offset"].get<std::size_t>();
+        if (at >= offset && at - offset < item["length"].get<std::size_t>()) {
+            where = ", in the " + item["class"].get<std::string>() + " at offset " +
+                    std::to_string(offset);
+        }
+    }
     return "it gives " + std::to_string(bytes.size()) + " bytes that first differ at offset " +
-           std::to_string(at) + " (a field that no accessor shows, such as a spare field, or " +
-           "blanks that a getter removes)";
+           std::to_string(at) + where + " (a field that no accessor shows, such as a spare " +
+           "field, or one whose getter drops blanks)";
 }
 
 int dump(int argc, char** argv)
