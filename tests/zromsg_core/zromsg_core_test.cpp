@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -287,6 +289,25 @@ TEST(ZromsgCompose, RefusalsSayWhatAndWhere)
         EXPECT_NE(error.find(c.expected), std::string::npos) << error;
         EXPECT_TRUE(bytes.empty());
     }
+}
+
+TEST(ZromsgReason, EveryReasonCodeOfTheLibraryHasItsName)
+{
+    // The names come from a table in the tool; every ZRRC_ constant of
+    // zrodefs.h must be in it, under its own name.
+    std::ifstream in(ZROMSG_DEFS);
+    ASSERT_TRUE(in.good());
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string defs = text.str();
+    const std::regex constant(R"(constexpr int32_t (ZRRC_\w+) = (\d+);)");
+    int count = 0;
+    for (std::sregex_iterator it(defs.begin(), defs.end(), constant), end; it != end; ++it) {
+        EXPECT_STREQ(zromsg::reasonName(std::stoi((*it)[2])), (*it)[1].str().c_str());
+        ++count;
+    }
+    EXPECT_GE(count, 20);
+    EXPECT_STREQ(zromsg::reasonName(1), "");
 }
 
 TEST(ZromsgText, InvalidUtf8TravelsAsHex)

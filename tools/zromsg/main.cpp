@@ -7,6 +7,7 @@
 // Exit status: 0 done; 1 the chain breaks (dump) or the library fails
 // (compose); 2 a usage error, input that cannot be read, or a description
 // that is not valid JSON or asks for something the classes cannot do.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
