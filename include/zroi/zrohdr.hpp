@@ -35,10 +35,13 @@ public:
     virtual ZroStr format() const = 0;
     /// The header's flags.
     virtual int32_t headerFlags() const = 0;
+    /// Sets the character set of the data that follows (copyOut sets it from the message).
     virtual void setCharacterSet(int32_t value) = 0;
+    /// Sets the encoding of the data that follows (copyOut sets it from the message).
     virtual void setEncoding(int32_t value) = 0;
     /// Sets the 8-character format field, blank padded.
     virtual void setFormat(const char* name) = 0;
+    /// Sets the header's flags.
     virtual void setHeaderFlags(int32_t value) = 0;
 };
 

@@ -75,7 +75,9 @@ public:
     /// Otherwise 0 with 2/6128, no text, the version unchanged.
     unsigned char setVersion(int32_t value);
 
-    // The header interface: the description of the data behind the header.
+    /// @name The header interface
+    /// The description of the data behind the header.
+    ///@{
     int32_t characterSet() const override { return record_->codedCharSetId; }
     int32_t encoding() const override { return record_->encoding; }
     /// All 8 characters of the format field.
@@ -86,8 +88,10 @@ public:
     /// Copies at most 8 characters of `name`, blank padded (blanks for nullptr).
     void setFormat(const char* name) override;
     void setHeaderFlags(int32_t value) override { record_->headerFlags = value; }
+    ///@}
 
-    // Integer fields, stored and returned unchanged.
+    /// @name Integer fields, stored and returned unchanged
+    ///@{
     int32_t UOWControl() const noexcept { return record_->uowControl; }
     void setUOWControl(int32_t value) noexcept { record_->uowControl = value; }
     int32_t getWaitInterval() const noexcept { return record_->getWaitInterval; }
@@ -105,19 +109,24 @@ public:
     /// Written and read with version 2 only.
     int32_t cursorPosition() const noexcept { return record_->cursorPosition; }
     void setCursorPosition(int32_t value) noexcept { record_->cursorPosition = value; }
+    ///@}
 
-    // Integer fields the bridge fills: read-only, set by pasteIn.
+    /// @name Integer fields the bridge fills
+    /// Read-only, set by pasteIn.
+    ///@{
     int32_t bridgeReturnCode() const noexcept { return record_->bridgeReturnCode; }
     int32_t bridgeCompletionCode() const noexcept { return record_->bridgeCompletionCode; }
     int32_t bridgeReasonCode() const noexcept { return record_->bridgeReasonCode; }
     int32_t taskEndStatus() const noexcept { return record_->taskEndStatus; }
     /// Written and read with version 2 only.
     int32_t bridgeErrorOffset() const noexcept { return record_->bridgeErrorOffset; }
+    ///@}
 
-    // Character fields. Getters return the field's characters up to its
-    // first NUL or its full width, trailing blanks kept. Setters copy at
-    // most the field's width of the text and fill the rest with blanks
-    // (all blanks for nullptr); a longer text is cut silently.
+    /// @name Character fields
+    /// Getters return the field's characters up to its first NUL or its full width, trailing blanks
+    /// kept. Setters copy at most the field's width of the text and fill the rest with blanks (all
+    /// blanks for nullptr); a longer text is cut silently.
+    ///@{
     ZroStr replyToFormat() const;
     void setReplyToFormat(const char* text);
     ZroStr authenticator() const;
@@ -132,11 +141,15 @@ public:
     void setStartCode(const char* text);
     ZroStr bridgeCancelCode() const;
     void setBridgeCancelCode(const char* text);
+    ///@}
 
-    // Character fields the bridge fills: read-only, set by pasteIn.
+    /// @name Character fields the bridge fills
+    /// Read-only, set by pasteIn.
+    ///@{
     ZroStr function() const;
     ZroStr bridgeAbendCode() const;
     ZroStr nextTransactionIdentifier() const;
+    ///@}
 
     /// The 8 bytes of the facility token.
     ZroBin facilityToken() const;

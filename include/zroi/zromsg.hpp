@@ -54,14 +54,20 @@ public:
     /// Sets the format, blank padded to 8 characters.
     void setFormat(const char* name);
 
+    /// Encoding of the data at the data offset (546, the native one, by default).
     int32_t encoding() const noexcept { return descriptor_.encoding; }
+    /// Stores the encoding; a header's pasteIn accepts only 546.
     void setEncoding(int32_t value) noexcept { descriptor_.encoding = value; }
+    /// Coded character set of the data at the data offset (0 by default).
     int32_t characterSet() const noexcept { return descriptor_.codedCharSetId; }
+    /// Stores the coded character set.
     void setCharacterSet(int32_t value) noexcept { descriptor_.codedCharSetId = value; }
 
-    // Text fields: getters return the text up to the first NUL with trailing
-    // blanks removed; setters copy at most the field width, NUL padded, and
-    // cut longer texts silently (the message's codes are not touched).
+    /// @name Text fields
+    /// Getters return the text up to the first NUL with trailing blanks removed; setters copy at
+    /// most the field width, NUL padded, and cut longer texts silently (the message's codes are not
+    /// touched).
+    ///@{
     ZroStr applicationIdData() const;
     ZroStr applicationOriginData() const;
     ZroStr putApplicationName() const;
@@ -78,32 +84,35 @@ public:
     void setReplyToQueueManagerName(const char* text);
     void setReplyToQueueName(const char* text);
     void setUserId(const char* text);
+    ///@}
 
-    // Descriptor words this library carries but does not interpret; they are
-    // for the libraries that put and get messages. Defaults in parentheses.
+    /// @name Descriptor words this library carries but does not interpret
+    /// They are for the libraries that put and get messages; each getter notes its default.
+    ///@{
     int32_t version() const noexcept { return descriptor_.version; }
-    int32_t report() const noexcept { return descriptor_.report; } // (0)
+    int32_t report() const noexcept { return descriptor_.report; } ///< default 0
     void setReport(int32_t value) noexcept { descriptor_.report = value; }
-    int32_t messageType() const noexcept { return descriptor_.messageType; } // (8)
+    int32_t messageType() const noexcept { return descriptor_.messageType; } ///< default 8
     void setMessageType(int32_t value) noexcept { descriptor_.messageType = value; }
-    int32_t expiry() const noexcept { return descriptor_.expiry; } // (-1)
+    int32_t expiry() const noexcept { return descriptor_.expiry; } ///< default -1
     void setExpiry(int32_t value) noexcept { descriptor_.expiry = value; }
-    int32_t priority() const noexcept { return descriptor_.priority; } // (-1)
+    int32_t priority() const noexcept { return descriptor_.priority; } ///< default -1
     void setPriority(int32_t value) noexcept { descriptor_.priority = value; }
-    int32_t persistence() const noexcept { return descriptor_.persistence; } // (2)
+    int32_t persistence() const noexcept { return descriptor_.persistence; } ///< default 2
     void setPersistence(int32_t value) noexcept { descriptor_.persistence = value; }
-    int32_t backoutCount() const noexcept { return descriptor_.backoutCount; } // (0)
+    int32_t backoutCount() const noexcept { return descriptor_.backoutCount; } ///< default 0
     void setBackoutCount(int32_t value) noexcept { descriptor_.backoutCount = value; }
-    int32_t putApplicationType() const noexcept { return descriptor_.putApplType; } // (0)
+    int32_t putApplicationType() const noexcept { return descriptor_.putApplType; } ///< default 0
     void setPutApplicationType(int32_t value) noexcept { descriptor_.putApplType = value; }
-    int32_t sequenceNumber() const noexcept { return descriptor_.sequenceNumber; } // (1)
+    int32_t sequenceNumber() const noexcept { return descriptor_.sequenceNumber; } ///< default 1
     void setSequenceNumber(int32_t value) noexcept { descriptor_.sequenceNumber = value; }
-    int32_t segmentOffset() const noexcept { return descriptor_.segmentOffset; } // (0)
+    int32_t segmentOffset() const noexcept { return descriptor_.segmentOffset; } ///< default 0
     void setSegmentOffset(int32_t value) noexcept { descriptor_.segmentOffset = value; }
-    int32_t messageFlags() const noexcept { return descriptor_.messageFlags; } // (0)
+    int32_t messageFlags() const noexcept { return descriptor_.messageFlags; } ///< default 0
     void setMessageFlags(int32_t value) noexcept { descriptor_.messageFlags = value; }
-    int32_t originalLength() const noexcept { return descriptor_.originalLength; } // (-1)
+    int32_t originalLength() const noexcept { return descriptor_.originalLength; } ///< default -1
     void setOriginalLength(int32_t value) noexcept { descriptor_.originalLength = value; }
+    ///@}
 
     /// The descriptor as it travels with the message.
     const ZRMD& descriptor() const noexcept { return descriptor_; }

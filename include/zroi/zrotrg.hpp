@@ -58,10 +58,11 @@ public:
     /// (function 51) for nullptr; otherwise 1, the codes untouched.
     unsigned char copyOut(ZRTMC2* target);
 
-    // Character fields. Getters return the text up to the field's first NUL
-    // (or its full width) without trailing blanks. Setters copy at most the
-    // field's width of the text and fill the rest with NUL bytes (all NUL
-    // for nullptr); a longer text is cut silently.
+    /// @name Character fields
+    /// Getters return the text up to the field's first NUL (or its full width) without trailing
+    /// blanks. Setters copy at most the field's width of the text and fill the rest with NUL bytes
+    /// (all NUL for nullptr); a longer text is cut silently.
+    ///@{
     ZroStr queueName() const;
     void setQueueName(const char* text);
     ZroStr processName() const;
@@ -74,6 +75,7 @@ public:
     void setEnvironmentData(const char* text);
     ZroStr userData() const;
     void setUserData(const char* text);
+    ///@}
 
 private:
     ZRTM record_;
