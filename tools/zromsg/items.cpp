@@ -260,7 +260,7 @@ template <> struct Fields<ZroWih> {
 };
 
 template <> struct Fields<ZroTrg> {
-    static constexpr const char* className = "ZroTrg";
+    [[maybe_unused]] static constexpr const char* className = "ZroTrg"; // a body: no writeHeader
     static const std::vector<Field<ZroTrg>>& list()
     {
         static const std::vector<Field<ZroTrg>> fields = {
