@@ -171,6 +171,8 @@ protected:
     unsigned char automatic_ = 1; ///< 1: the cache owns the buffer
 
 private:
+    friend class ZroProtocol; // a string body is measured while it is copied in
+
     // Growth when moreBytes or write finds no room: rare, kept off the fast path.
     [[gnu::cold]] unsigned char grow(unsigned length);
     unsigned char readTraced(unsigned length, char*& data);

@@ -30,6 +30,14 @@ public:
     static unsigned char replaceData(ZroItm& item, ZroMsg& message, const void* bytes,
                                      unsigned length, const char* formatName);
 
+    /// String body copyOut: replaceData of the characters of `text` (up to
+    /// its first NUL among the `storage` bytes it holds), same results and
+    /// codes. While nobody listens and the buffer already has room for all
+    /// `storage` bytes, the text is measured as it is copied in, so that it is
+    /// read once rather than once to measure and once to copy.
+    static unsigned char replaceText(ZroItm& item, ZroMsg& message, const char* text,
+                                     unsigned storage, const char* formatName);
+
     /// The checks at the data offset: structure id (when the item has one),
     /// encoding 546, then the format. The first that fails writes
     /// "<longName>::pasteIn (error): wrong ..." and sets 2/6107, 6106 or 6119.

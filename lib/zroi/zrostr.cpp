@@ -796,7 +796,7 @@ constexpr ZroItemFacts kStringFacts{nullptr, ZRFMT_STRING, "ZroString", 45};
 
 unsigned char ZroStr::copyOut(ZroMsg& message)
 {
-    return ZroProtocol::replaceData(*this, message, storage_, length(), ZRFMT_STRING);
+    return ZroProtocol::replaceText(*this, message, storage_, size_, ZRFMT_STRING);
 }
 
 unsigned char ZroStr::pasteIn(ZroMsg& message)
