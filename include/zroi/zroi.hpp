@@ -4,6 +4,7 @@
 
 #include "zroi/zrobin.hpp"
 #include "zroi/zrocac.hpp"
+#include "zroi/zrochl.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
 #include "zroi/zrogmo.hpp"
