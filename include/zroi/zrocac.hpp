@@ -174,7 +174,12 @@ private:
     friend class ZroProtocol; // a string body is measured while it is copied in
 
     // Growth when moreBytes or write finds no room: rare, kept off the fast path.
-    [[gnu::cold]] unsigned char grow(unsigned length);
+    // With a `gap`, the kept message bytes go to the new buffer `gap` bytes
+    // further on (the caller then fills the gap and knows where they are).
+    [[gnu::cold]] unsigned char grow(unsigned length, unsigned gap = 0);
+    /// resizeBuffer, the kept bytes placed `gap` bytes into the new buffer;
+    /// `gap` plus the message length must not pass `length`.
+    unsigned char resize(unsigned length, unsigned gap);
     unsigned char readTraced(unsigned length, char*& data);
     unsigned char writeTraced(unsigned length, const char* data);
     unsigned char adopt(const char* buffer, unsigned length);

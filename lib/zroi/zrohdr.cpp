@@ -165,14 +165,25 @@ unsigned char ZroProtocol::refuseLength(ZroErr& item, ZroMsg& message)
     return takeCodes(item, message);
 }
 
-unsigned char ZroProtocol::makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length)
+unsigned char ZroProtocol::makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length,
+                                           bool* moved)
 {
     // Room for the header and everything the message holds, before anything
     // changes: a user buffer that cannot take both refuses with 6113 and the
     // message keeps its data; a sum that wraps 32 bits is refused with 2071.
     const unsigned held = message.messageLength();
     if (held > UINT32_MAX - length) return refuseLength(header, message);
-    if (!message.moreBytes(held + length - message.dataOffset())) return takeCodes(header, message);
+    const unsigned wanted = held + length - message.dataOffset();
+    ZroCac& cache = message;
+    if (moved != nullptr && wanted > cache.bufferLength_ - cache.dataOffset_) {
+        // The buffer must grow: the new one takes the data straight at its
+        // place behind the header, which saves moving it a second time. The
+        // growth is the one moreBytes makes (same size, same texts and codes).
+        if (!cache.grow(wanted, length)) return takeCodes(header, message);
+        *moved = true;
+        return 1;
+    }
+    if (!message.moreBytes(wanted)) return takeCodes(header, message);
     return 1;
 }
 
@@ -191,12 +202,12 @@ void ZroProtocol::describeHeader(ZroHdr& header, ZroMsg& message, const char* fo
 }
 
 unsigned char ZroProtocol::placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
-                                        unsigned length)
+                                        unsigned length, bool moved)
 {
     // Move the data behind the place of the header, then write the header.
     const unsigned held = message.messageLength();
     char* buffer = message.bufferPointer();
-    if (held != 0) std::memmove(buffer + length, buffer, held);
+    if (held != 0 && !moved) std::memmove(buffer + length, buffer, held);
     message.clearMessage();
     if (!message.write(length, static_cast<const char*>(bytes))) return takeCodes(header, message);
     message.setDataOffset(length + held);
@@ -206,7 +217,8 @@ unsigned char ZroProtocol::placeInFront(ZroHdr& header, ZroMsg& message, const v
 unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const void* record,
                                       unsigned length, const char* formatName)
 {
-    if (!makeRoomInFront(header, message, length)) return 0;
+    bool moved = false;
+    if (!makeRoomInFront(header, message, length, &moved)) return 0;
     describeHeader(header, message, formatName);
-    return placeInFront(header, message, record, length);
+    return placeInFront(header, message, record, length, moved);
 }
