@@ -14,6 +14,7 @@
 #include "zrecs/zrecs.h"
 #include "zrobench.hpp"
 #include "zroi/zrocac.hpp"
+#include "zroratio.hpp"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "zroi/zrocac.hpp"
 #include "zroi/zrochl.hpp"
 #include "zroi/zrodefs.h"
+#include "zroi/zrodlh.hpp"
 #include "zroi/zroerr.hpp"
 #include "zroi/zrogmo.hpp"
 #include "zroi/zrogmo2.hpp"
@@ -15,9 +16,11 @@
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
 #include "zroi/zrorfh.hpp"
+#include "zroi/zrorih.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
 #include "zroi/zrotrg.hpp"
+#include "zroi/zrowih.hpp"
 
 #endif // ZROI_ZROI_HPP

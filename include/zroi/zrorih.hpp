@@ -1,0 +1,111 @@
+// ZroRih: the RPX bridge header.
+//
+// An 84-byte header (structure id "RIH ", format name "ZRRPX   ") in front of
+// the data exchanged with the RPX transaction-manager bridge: a logical
+// terminal override, a message format services map name, a reply-to format,
+// an authenticator and a 16-byte transaction instance identifier. The class
+// stores and returns them; it gives them no meaning beyond their defaults.
+//
+//     ZroRih header;
+//     header.setLogicalTerminalOverride("LTERM01");
+//     header.setReplyToFormat("ZRSTR");       // stored blank padded
+//     message.writeItem(header);              // in front of the message's data
+//     ...
+//     message.readItem(header);               // at the data offset; the message
+//                                             // then describes the data behind it
+#ifndef ZROI_ZRORIH_HPP
+#define ZROI_ZRORIH_HPP
+
+#include <cstdint>
+
+#include "zroi/zrobin.hpp"
+#include "zroi/zrodefs.h"
+#include "zroi/zroexport.h"
+#include "zroi/zrohdr.hpp"
+#include "zroi/zrostr.hpp"
+
+class ZROI_API ZroRih : public ZroHdr {
+public:
+    /// Structure id "RIH ", version 1, structure length 84, encoding 546,
+    /// character set 0, header flags 0, every character field eight blanks,
+    /// transaction instance id 16 zero bytes, spare characters " 0C ";
+    /// codes 0/0.
+    ZroRih() noexcept;
+    /// Copies `other`'s codes and its 84 bytes of record.
+    ZroRih(const ZroRih& other) noexcept = default;
+    ~ZroRih() override;
+    /// As the copy constructor; assigning an object to itself changes nothing.
+    void operator=(const ZroRih& other) noexcept;
+
+    /// Puts the record in front of all the data the message holds. The header
+    /// first takes the message's encoding, character set and format; the
+    /// message then describes the header (546, 0, "ZRRPX   "). Result 1 with
+    /// the data offset at the end of the message; the header's codes stay.
+    /// Result 0 with the message's codes (2/6113 when a user buffer cannot
+    /// hold header and data, 2/2071 when no storage is left): header and
+    /// message are then as they were. A pointer check refusing the write
+    /// (2/2004) leaves the message cleared, describing the header, and the
+    /// header with the description it took.
+    unsigned char copyOut(ZroMsg& message) override;
+    /// Reads the record at the message's data offset; neither its version nor
+    /// its structure length is looked at. Result 1: the data offset has moved
+    /// on by 84 and the message takes the header's encoding, character set
+    /// and format. Result 0 with 2/6107 (no "RIH " at the data offset, or
+    /// fewer than 4 bytes), 2/6106 (message encoding not 546), 2/6119
+    /// (message format not "ZRRPX   "), or the message's 2/6114 (fewer than 84
+    /// bytes): record, data offset and message description are then
+    /// unchanged. Traced as function 65.
+    unsigned char pasteIn(ZroMsg& message) override;
+
+    /// Coded character set of the data that follows.
+    int32_t characterSet() const override { return record_.codedCharSetId; }
+    /// Encoding of the data that follows.
+    int32_t encoding() const override { return record_.encoding; }
+    /// Format name of the data that follows: the 8 stored characters (up to
+    /// a NUL), trailing blanks kept.
+    ZroStr format() const override;
+    int32_t headerFlags() const override { return record_.headerFlags; }
+    void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
+    void setEncoding(int32_t value) override { record_.encoding = value; }
+    /// At most 8 characters of `name`, blank padded; null gives eight blanks.
+    void setFormat(const char* name) override;
+    void setHeaderFlags(int32_t value) override { record_.headerFlags = value; }
+
+    // Character fields of 8 characters. Setters copy at most 8 characters
+    // and fill the rest with the field's pad character (a null text fills
+    // the whole field with it); a cut goes to the string subsystem's shared
+    // copy codes, not to the header. Getters end the text at the first NUL.
+
+    /// Trailing blanks removed. Setter pads with NUL.
+    ZroStr logicalTerminalOverride() const;
+    void setLogicalTerminalOverride(const char* text);
+    /// Trailing blanks removed. Setter pads with NUL.
+    ZroStr messageFormatServicesMapName() const;
+    void setMessageFormatServicesMapName(const char* text);
+    /// Trailing blanks kept. Setter pads with blanks.
+    ZroStr replyToFormat() const;
+    void setReplyToFormat(const char* name);
+    /// Trailing blanks kept. Setter pads with NUL.
+    ZroStr authenticator() const;
+    void setAuthenticator(const char* text);
+
+    /// The 16 bytes of the transaction instance id (empty only when no
+    /// storage was left for the copy, which then carries 2/2071).
+    ZroBin transactionInstanceId() const;
+    /// Stores a value of 16 bytes, or 16 zero bytes for an empty value:
+    /// result 1. Any other length: result 0 with 2/6111, the field unchanged.
+    /// Traced as function 66.
+    unsigned char setTransactionInstanceId(const ZroBin& value);
+    /// Copies 16 bytes from `bytes` (not checked), or stores 16 zero bytes
+    /// when `bytes` is null.
+    void setTransactionInstanceId(const unsigned char* bytes);
+
+    /// The record in wire layout, as copyOut writes it and as pasteIn last
+    /// read it (structure version, length and spare characters included).
+    const ZRRIH& record() const noexcept { return record_; }
+
+private:
+    ZRRIH record_;
+};
+
+#endif // ZROI_ZRORIH_HPP

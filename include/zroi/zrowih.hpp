@@ -1,0 +1,105 @@
+// ZroWih: the work information header.
+//
+// A 120-byte header (structure id "WIH ", format name "ZRHWIH  ") that names
+// the service and service step a message is for and carries a 16-byte
+// message token, in front of the message's data, which it describes by
+// format, encoding and coded character set.
+//
+//     ZroWih header;
+//     header.setServiceName("ORDERS");       // stored blank padded to 32
+//     header.setServiceStep("STEP1");
+//     message.writeItem(header);             // in front of the message's data
+//     ...
+//     message.readItem(header);              // at the data offset; the message
+//                                            // then describes the data behind it
+#ifndef ZROI_ZROWIH_HPP
+#define ZROI_ZROWIH_HPP
+
+#include <cstdint>
+
+#include "zroi/zrobin.hpp"
+#include "zroi/zrodefs.h"
+#include "zroi/zroexport.h"
+#include "zroi/zrohdr.hpp"
+#include "zroi/zrostr.hpp"
+
+class ZROI_API ZroWih : public ZroHdr {
+public:
+    /// Structure id "WIH ", version 1, structure length 120, encoding 546,
+    /// character set 0, format eight blanks, header flags 0, service name 32
+    /// blanks, service step eight blanks, message token and spare bytes all
+    /// zero; codes 0/0.
+    ZroWih() noexcept;
+    /// Copies `other`'s codes and its 120 bytes of record.
+    ZroWih(const ZroWih& other) noexcept = default;
+    ~ZroWih() override;
+    /// As the copy constructor; assigning an object to itself changes nothing.
+    void operator=(const ZroWih& other) noexcept;
+
+    /// Puts the record in front of all the data the message holds; the
+    /// structure length goes out as it stands. The header first takes the
+    /// message's encoding, character set and format; the message then
+    /// describes the header (546, 0, "ZRHWIH  "). Result 1 with the data
+    /// offset at the end of the message; the header's codes stay. Result 0
+    /// with the message's codes (2/6113 when a user buffer cannot hold header
+    /// and data, 2/2071 when no storage is left): header and message are then
+    /// as they were. A pointer check refusing the write (2/2004) leaves the
+    /// message cleared, describing the header, and the header with the
+    /// description it took.
+    unsigned char copyOut(ZroMsg& message) override;
+    /// Reads the record at the message's data offset; its structure length
+    /// is taken as it is and not looked at: the data offset always moves by
+    /// 120. Result 1: the message takes the header's encoding, character set
+    /// and format. Result 0 with 2/6107 (no "WIH " at the data offset, or
+    /// fewer than 4 bytes), 2/6106 (message encoding not 546), 2/6119
+    /// (message format not "ZRHWIH  "), or the message's 2/6114 (fewer than
+    /// 120 bytes): record, data offset and message description are then
+    /// unchanged. Texts under function 77; not traced.
+    unsigned char pasteIn(ZroMsg& message) override;
+
+    /// Coded character set of the data that follows.
+    int32_t characterSet() const override { return record_.codedCharSetId; }
+    /// Encoding of the data that follows.
+    int32_t encoding() const override { return record_.encoding; }
+    /// Format name of the data that follows: the 8 stored characters (up to
+    /// a NUL), trailing blanks kept.
+    ZroStr format() const override;
+    int32_t headerFlags() const override { return record_.headerFlags; }
+    void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
+    void setEncoding(int32_t value) override { record_.encoding = value; }
+    /// At most 8 characters of `name`, blank padded; null gives eight blanks.
+    void setFormat(const char* name) override;
+    void setHeaderFlags(int32_t value) override { record_.headerFlags = value; }
+
+    // Service name and step: getters return the stored characters up to a
+    // NUL with trailing blanks kept; setters copy at most the field's width,
+    // blank padded (a null text gives all blanks); a cut goes to the string
+    // subsystem's shared copy codes, not to the header.
+
+    /// 32 characters.
+    ZroStr serviceName() const;
+    void setServiceName(const char* name);
+    /// 8 characters.
+    ZroStr serviceStep() const;
+    void setServiceStep(const char* step);
+
+    /// The 16 bytes of the message token (empty only when no storage was
+    /// left for the copy, which then carries 2/2071).
+    ZroBin messageToken() const;
+    /// Stores a value of 16 bytes, or 16 zero bytes for an empty value:
+    /// result 1, untraced. Any other length: result 0 with 2/6111 and a text
+    /// under function 78; the token unchanged.
+    unsigned char setMessageToken(const ZroBin& value);
+    /// Copies 16 bytes from `bytes` (not checked), or stores 16 zero bytes
+    /// when `bytes` is null.
+    void setMessageToken(const unsigned char* bytes);
+
+    /// The record in wire layout, as copyOut writes it and as pasteIn last
+    /// read it (structure version, length and spare bytes included).
+    const ZRWIH& record() const noexcept { return record_; }
+
+private:
+    ZRWIH record_;
+};
+
+#endif // ZROI_ZROWIH_HPP
