@@ -14,7 +14,6 @@
 #include "zrecs/zrecs.h"
 #include "zrobench.hpp"
 #include "zroi/zrocac.hpp"
-#include "zroratio.hpp"
 
 namespace {
 

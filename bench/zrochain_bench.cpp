@@ -26,12 +26,12 @@
 #include <string>
 #include <vector>
 
+#include "zrobench.hpp"
 #include "zroi/zrodlh.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zrorih.hpp"
 #include "zroi/zrostr.hpp"
 #include "zroi/zrowih.hpp"
-#include "zroratio.hpp"
 
 namespace {
 
