@@ -19,7 +19,9 @@
 //                     8-character field and blank padded, the field copied
 //                     out into a struct of 9 characters.
 //   TextGetters/<class>: every getter of the class that removes trailing
-//                     blanks, on fields holding short names followed by blanks.
+//                     blanks, on fields holding short names followed by blanks
+//                     (the KOTA bridge and work information headers have none:
+//                     their character getters keep the blanks).
 //   PlainFields/<class>: struct copies of the same fields.
 //
 // Each message case sets the counter "allocations": zroi's allocations per
@@ -34,10 +36,13 @@
 
 #include "zroalloc.hpp"
 #include "zrobench.hpp"
+#include "zroi/zrodlh.hpp"
 #include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zrorfh.hpp"
+#include "zroi/zrorih.hpp"
 #include "zroi/zrostr.hpp"
+#include "zroi/zrowih.hpp"
 
 namespace {
 
@@ -183,6 +188,34 @@ void TextGettersMsg(benchmark::State& state)
     }
 }
 
+void TextGettersDlh(benchmark::State& state)
+{
+    ZroDlh header;
+    header.setDestinationQueueName("DEAD.QUEUE      ");
+    header.setDestinationQueueManagerName("QM1   ");
+    header.setPutApplicationName("bench   ");
+    header.setPutDate("20260101");
+    header.setPutTime("1200    ");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(header.destinationQueueName().dataPointer());
+        benchmark::DoNotOptimize(header.destinationQueueManagerName().dataPointer());
+        benchmark::DoNotOptimize(header.putApplicationName().dataPointer());
+        benchmark::DoNotOptimize(header.putDate().dataPointer());
+        benchmark::DoNotOptimize(header.putTime().dataPointer());
+    }
+}
+
+void TextGettersRih(benchmark::State& state)
+{
+    ZroRih header;
+    header.setLogicalTerminalOverride("LT01    ");
+    header.setMessageFormatServicesMapName("MAP1    ");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(header.logicalTerminalOverride().dataPointer());
+        benchmark::DoNotOptimize(header.messageFormatServicesMapName().dataPointer());
+    }
+}
+
 void TextGettersRfh(benchmark::State& state)
 {
     ZroRfh header;
@@ -218,12 +251,19 @@ BENCHMARK(TwoMemcpy)->Arg(64)->Arg(4096)->Arg(1 << 20);
 BENCHMARK(StdStringTwice)->Arg(64)->Arg(4096)->Arg(1 << 20);
 
 BENCHMARK(PlainFormat);
+BENCHMARK(Format<ZroDlh>)->Name("Format/Dlh");
 BENCHMARK(Format<ZroKih>)->Name("Format/Kih");
 BENCHMARK(Format<ZroRfh>)->Name("Format/Rfh");
+BENCHMARK(Format<ZroRih>)->Name("Format/Rih");
+BENCHMARK(Format<ZroWih>)->Name("Format/Wih");
 BENCHMARK(TextGettersMsg)->Name("TextGetters/Msg");
 BENCHMARK_CAPTURE(PlainFields, Msg, {32, 4, 28, 8, 8, 48, 48, 12});
+BENCHMARK(TextGettersDlh)->Name("TextGetters/Dlh");
+BENCHMARK_CAPTURE(PlainFields, Dlh, {48, 48, 28, 8, 8});
 BENCHMARK(TextGettersRfh)->Name("TextGetters/Rfh");
 BENCHMARK_CAPTURE(PlainFields, Rfh, {8});
+BENCHMARK(TextGettersRih)->Name("TextGetters/Rih");
+BENCHMARK_CAPTURE(PlainFields, Rih, {8, 8});
 
 std::vector<RatioRow> ratioRows()
 {
@@ -237,9 +277,9 @@ std::vector<RatioRow> ratioRows()
         rows.push_back({"StringBody/fresh" + size, "TwoMemcpy" + size, 0});
         rows.push_back({"StringBody/fresh" + size, "StdStringTwice" + size, 0});
     }
-    for (const char* header : {"Kih", "Rfh"})
+    for (const char* header : {"Dlh", "Kih", "Rfh", "Rih", "Wih"})
         rows.push_back({std::string("Format/") + header, "PlainFormat", 0});
-    for (const char* owner : {"Msg", "Rfh"})
+    for (const char* owner : {"Msg", "Dlh", "Rfh", "Rih"})
         rows.push_back(
             {std::string("TextGetters/") + owner, std::string("PlainFields/") + owner, 0});
     return rows;
