@@ -437,8 +437,28 @@ ZroStr ZroStr::concatenate(const char* a, std::size_t na, const char* b, std::si
 
 void ZroStr::append(const char* text, std::size_t n)
 {
-    // The joined string's codes, storage size and storage replace this one's.
-    *this = concatenate(storage_, length(), text, n);
+    // What `*this = concatenate(storage_, length(), text, n)` gives, put
+    // together in place: the joined text in exact storage with codes 0/0,
+    // or, without storage, an empty string with the concatenation's warning.
+    // The text may lie in this string's storage, which goes only at the end.
+    const std::size_t na = length();
+    if (na == 0 && n == 0) {
+        adopt(nullptr, 0);
+        setCodes(ZRCC_OK, ZRRC_NONE);
+        return;
+    }
+    char* fresh = na < UINT32_MAX && n < UINT32_MAX - na ? obtain(na + n + 1) : nullptr;
+    if (fresh == nullptr) {
+        adopt(nullptr, 0);
+        fail(FN_CONCATENATE, "ZroString::concatenate (warning): storage not available",
+             ZRCC_WARNING, ZRRC_STORAGE_NOT_AVAILABLE);
+        return;
+    }
+    if (na != 0) std::memcpy(fresh, storage_, na);
+    if (n != 0) std::memcpy(fresh + na, text, n);
+    fresh[na + n] = '\0';
+    adopt(fresh, static_cast<unsigned>(na + n + 1));
+    setCodes(ZRCC_OK, ZRRC_NONE);
 }
 
 ZroStr ZroStr::operator+(const ZroStr& other) const
