@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "zrecs/zrecs.h"
+#include "zrobench.hpp"
 #include "zroi/zrocac.hpp"
-#include "zroratio.hpp"
 
 namespace {
 

@@ -14,19 +14,18 @@
 //   Split:     std::string only, another baseline for CutOut: find/substr
 //              over a text that is left as it is (no rest is kept).
 //   CopyOut:   the text into a field 8 bytes longer, blank padded
-//              (std::string: memcpy and memset).
+//              (std::string: memcpy and memset); from one thread, and from
+//              two at once, each with its own string and field (the
+//              ZroStr copy takes the shared string lock).
 // Sizes: 16, 64, 256 and 4096 bytes of text.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "zrobench.hpp"
 #include "zroi/zrostr.hpp"
 
 namespace {
@@ -225,82 +224,39 @@ BENCHMARK(StdCutOut)->SIZES;
 BENCHMARK(StdSplit)->SIZES;
 BENCHMARK(ZroCopyOut)->SIZES;
 BENCHMARK(StdCopyOut)->SIZES;
+// Two threads, each copying its own string into its own field: every
+// copyOut takes the one shared string lock, so they queue for it.
+BENCHMARK(ZroCopyOut)->SIZES->Threads(2);
+BENCHMARK(StdCopyOut)->SIZES->Threads(2);
 
-// Prints the usual console output and keeps the CPU time per iteration of
-// every run, so that ratios can be printed at the end (median over
-// repetitions when --benchmark_repetitions is given).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    // Colours only on a terminal, so that the output can be piped into files.
-    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times_[run.run_name.str()].push_back(run.GetAdjustedCPUTime());
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatios() const
-    {
-        struct Row {
-            const char* kase;
-            const char* baseline;
-            double target; // applies from 256 bytes on; 0: none
-        };
-        const Row rows[] = {
-            {"ZroPlus", "StdPlus", 2.0},     {"ZroAppend", "StdAppend", 2.0},
-            {"ZroGrow", "StdGrow", 0},       {"ZroFind", "StdFind", 0},
-            {"ZroCutOut", "StdCutOut", 2.0}, {"ZroCutOut", "StdSplit", 0},
-            {"ZroCopyOut", "StdCopyOut", 0},
-        };
-        const int sizes[] = {16, 64, 256, 4096};
-        std::printf("\nRatios (CPU time per iteration, ZroStr case / std::string case):\n");
-        std::printf("%-16s %-16s %6s %8s  %s\n", "case", "baseline", "size", "ratio", "target");
-        for (const Row& row : rows) {
-            for (int n : sizes) {
-                std::string kase = std::string(row.kase) + "/" + std::to_string(n);
-                std::string baseline = std::string(row.baseline) + "/" + std::to_string(n);
-                double k = median(kase), b = median(baseline);
-                if (k <= 0 || b <= 0) continue; // filtered out or failed
-                double ratio = k / b;
-                std::string target = "-";
-                if (row.target > 0 && n >= 256) {
-                    char text[48];
-                    std::snprintf(text, sizeof text, "<= %.1f %s", row.target,
-                                  ratio <= row.target ? "holds" : "MISSED");
-                    target = text;
-                }
-                std::printf("%-16s %-16s %6d %8.2f  %s\n", row.kase, row.baseline, n, ratio,
-                            target.c_str());
-            }
+// The rows of the ratio table: each pair at every size, the target from 256
+// bytes on.
+std::vector<RatioRow> ratioRows()
+{
+    struct Pair {
+        const char* kase;
+        const char* baseline;
+        double target;
+    };
+    const Pair pairs[] = {
+        {"ZroPlus", "StdPlus", 2.0},     {"ZroAppend", "StdAppend", 2.0},
+        {"ZroGrow", "StdGrow", 0},       {"ZroFind", "StdFind", 0},
+        {"ZroCutOut", "StdCutOut", 2.0}, {"ZroCutOut", "StdSplit", 0},
+        {"ZroCopyOut", "StdCopyOut", 0},
+    };
+    std::vector<RatioRow> rows;
+    for (const Pair& pair : pairs)
+        for (int n : {16, 64, 256, 4096}) {
+            const std::string size = "/" + std::to_string(n);
+            rows.push_back({pair.kase + size, pair.baseline + size, n >= 256 ? pair.target : 0});
         }
+    for (int n : {16, 64, 256, 4096}) {
+        const std::string size = "/" + std::to_string(n) + "/threads:2";
+        rows.push_back({"ZroCopyOut" + size, "StdCopyOut" + size, 0});
     }
-
-private:
-    double median(const std::string& name) const
-    {
-        auto found = times_.find(name);
-        if (found == times_.end() || found->second.empty()) return 0;
-        std::vector<double> v = found->second;
-        std::sort(v.begin(), v.end());
-        std::size_t mid = v.size() / 2;
-        return v.size() % 2 != 0 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
-    }
-
-    std::map<std::string, std::vector<double>> times_;
-};
+    return rows;
+}
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runWithRatios(argc, argv, ratioRows()); }

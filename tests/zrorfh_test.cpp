@@ -881,3 +881,44 @@ TEST_F(ZroRfhTest, CopyAndAssignmentCarryTheFixedPartAndTexts)
     assigned = self;
     EXPECT_EQ(shown(assigned), before);
 }
+
+TEST_F(ZroRfhTest, WrittenAgainItAllocatesNothingAndCopiesKeepTheirOwnStorage)
+{
+    ZroRfh h;
+    h.setSourceEnvironment("env");
+    h.setSourceName("source name");
+    h.setDestinationName("destination");
+    ZroStr body("body");
+    ZroMsg message;
+    ASSERT_EQ(message.writeItem(body), 1);
+    ASSERT_EQ(message.writeItem(h), 1);
+    const std::string first(message.bufferPointer(), message.messageLength());
+
+    // The same header in front of the same body again, in the same message:
+    // the header's bytes are put together where they were the first time.
+    failAllocation(1, true);
+    ASSERT_EQ(message.writeItem(body), 1);
+    EXPECT_EQ(message.writeItem(h), 1);
+    failAllocation(0);
+    EXPECT_EQ(std::string(message.bufferPointer(), message.messageLength()), first);
+
+    // A longer text needs more room than the header had: it gets it.
+    h.setDestinationName(std::string(300, 'd').c_str());
+    ASSERT_EQ(message.writeItem(body), 1);
+    ASSERT_EQ(message.writeItem(h), 1);
+    EXPECT_EQ(message.messageLength(), 108u + 3 + 11 + 300 + 4);
+
+    // Copies written after the original and after each other are whole.
+    ZroRfh copy(h), assigned;
+    assigned = h;
+    copy.setSourceName("copy");
+    for (ZroRfh* header : {&copy, &h, &assigned}) {
+        ASSERT_EQ(message.writeItem(body), 1);
+        ASSERT_EQ(message.writeItem(*header), 1);
+        message.setDataOffset(0);
+        ZroRfh read;
+        ASSERT_EQ(message.readItem(read), 1);
+        EXPECT_EQ(text(read.sourceName()), header == &copy ? "copy" : "source name");
+        EXPECT_EQ(text(read.destinationName()), std::string(300, 'd'));
+    }
+}

@@ -1,8 +1,10 @@
 // ZroStr: fixed-width copies, numbers, tokens, searching, editing, appending
 // bytes, and the shared string lock.
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "zroi/zrostr.hpp"
 #include "zrotest.hpp"
@@ -108,6 +110,49 @@ TEST_F(ZroStrCopyTest, CopyWithSharedCodes)
     EXPECT_EQ(std::string(refused, 4), "----");
     EXPECT_EQ(probe.copyOut(field, 4, '*'), 1);
     expectCodes(probe, 2, 2004);
+}
+
+TEST_F(ZroStrCopyTest, SharedCodesCopyGivesTheSameWithoutListener)
+{
+    // Nobody listening, a text that fits is copied on a short path; every
+    // outcome must be the one the checked path gives.
+    auto run = []() {
+        std::vector<std::string> seen;
+        char field[4] = {'-', '-', '-', '-'};
+        char* wrapping = reinterpret_cast<char*>(UINTPTR_MAX - 1);
+        ZroStr probe("AB");
+        auto note = [&](unsigned char result) {
+            char out[4];
+            probe.copyOut(out, 4, '*'); // carries the shared codes as they stand
+            seen.push_back(std::to_string(result) + "|" + std::string(field, 4) + "|" +
+                           std::to_string(probe.completionCode()) + "/" +
+                           std::to_string(probe.reasonCode()));
+        };
+        sharedCodesNoDestination();
+        note(ZroStr::copy(field, 4, "AB", ' '));
+        note(ZroStr::copy(field, 4, "WXYZ", '*'));
+        note(ZroStr::copy(field, 4, "ABCDE", ' '));
+        sharedCodesNoDestination();
+        note(ZroStr::copy(field, 4, nullptr, '.'));
+        note(ZroStr::copy(field, 0, "", ' '));
+        note(ZroStr::copy(field, 0, "A", ' '));
+        note(ZroStr::copy(wrapping, 4, "AB", ' '));
+        note(ZroStr::copy(nullptr, 4, "", ' '));
+        note(ZroStr::copy(field, 3, std::string(40, 'x').c_str(), ' '));
+        note(ZroStr::copy(field, 4, "", '#'));
+        return seen;
+    };
+    const std::vector<std::string> traced = run();
+    EXPECT_EQ(traced, (std::vector<std::string>{"1|AB  |2/6108", "1|WXYZ|2/6108", "1|ABCD|1/6115",
+                                                "1|....|2/6108", "1|....|2/6108", "1|....|1/6115",
+                                                "0|....|2/2004", "0|....|2/6108", "1|xxx.|1/6115",
+                                                "1|####|1/6115"}));
+
+    zrecs_set_listener(nullptr, nullptr);
+    zrecs_set_pointer_check(nullptr, nullptr);
+    const bool quietNow = zrecs_state == 0;
+    EXPECT_EQ(run(), traced);
+    if (!quietNow) GTEST_SKIP() << "a zrecs trace file is active: the untraced path did not run";
 }
 
 TEST_F(ZroStrCopyTest, CopyOutUnderTheSharedLock)

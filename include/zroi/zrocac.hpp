@@ -90,10 +90,13 @@ public:
     unsigned char read(unsigned length, char*& data)
     {
         // While nobody listens and no pointer check is installed, the hook and
-        // the entry and exit records do nothing: with data to read and a
-        // destination, this is the traced path without its no-op calls.
-        if (__builtin_expect(zrecs_quiet() && length - 1u < dataLength() && data != nullptr, 1)) {
-            if (!checkWritePointer(data, length)) return 0;
+        // the entry and exit records do nothing and the pointer check is the
+        // default answer: with data to read and a destination that answer
+        // accepts, this is the traced path without its no-op calls. A refused
+        // destination takes the traced path, which reports it.
+        if (__builtin_expect(zrecs_quiet() && length - 1u < dataLength() && data != nullptr &&
+                                 zrecs_default_answer(data, length) == 0,
+                             1)) {
             std::memmove(data, buffer_ + dataOffset_, length);
             dataOffset_ += length;
             return 1;
@@ -149,12 +152,15 @@ public:
     unsigned char write(unsigned length, const char* data)
     {
         // While nobody listens and no pointer check is installed, the hook and
-        // the entry and exit records do nothing: with room and data, this is
-        // the traced path without its no-op calls.
-        if (__builtin_expect(
-                zrecs_quiet() && length - 1u < bufferLength_ - dataOffset_ && data != nullptr, 1)) {
-            char* to = buffer_ + dataOffset_;
-            if (!checkReadPointer(data, length) || !checkWritePointer(to, length)) return 0;
+        // the entry and exit records do nothing and the pointer checks are the
+        // default answer: with room, and data and a buffer that answer
+        // accepts, this is the traced path without its no-op calls. A refused
+        // range takes the traced path, which reports it.
+        char* to = buffer_ + dataOffset_;
+        if (__builtin_expect(zrecs_quiet() && length - 1u < bufferLength_ - dataOffset_ &&
+                                 data != nullptr && zrecs_default_answer(data, length) == 0 &&
+                                 zrecs_default_answer(to, length) == 0,
+                             1)) {
             std::memmove(to, data, length);
             dataOffset_ += length;
             if (dataOffset_ > messageLength_) messageLength_ = dataOffset_;
@@ -171,8 +177,15 @@ protected:
     unsigned char automatic_ = 1; ///< 1: the cache owns the buffer
 
 private:
+    friend class ZroProtocol; // a string body is measured while it is copied in
+
     // Growth when moreBytes or write finds no room: rare, kept off the fast path.
-    [[gnu::cold]] unsigned char grow(unsigned length);
+    // With a `gap`, the kept message bytes go to the new buffer `gap` bytes
+    // further on (the caller then fills the gap and knows where they are).
+    [[gnu::cold]] unsigned char grow(unsigned length, unsigned gap = 0);
+    /// resizeBuffer, the kept bytes placed `gap` bytes into the new buffer;
+    /// `gap` plus the message length must not pass `length`.
+    unsigned char resize(unsigned length, unsigned gap);
     unsigned char readTraced(unsigned length, char*& data);
     unsigned char writeTraced(unsigned length, const char* data);
     unsigned char adopt(const char* buffer, unsigned length);

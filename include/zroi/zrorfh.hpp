@@ -25,6 +25,7 @@
 #include <cstdint>
 
 #include "zroi/zrobin.hpp"
+#include "zroi/zrocac.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroexport.h"
 #include "zroi/zrohdr.hpp"
@@ -133,6 +134,10 @@ private:
 
     ZRRMH record_; ///< the fixed part, in wire layout
     ZroStr parts_[PartCount];
+    /// Where copyOut puts the whole header together before its one write;
+    /// kept from call to call so that a header written again allocates
+    /// nothing. Never copied: a copy starts without.
+    ZroCac scratch_;
 };
 
 #endif // ZROI_ZRORFH_HPP

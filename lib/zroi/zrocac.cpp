@@ -61,7 +61,7 @@ void ZroCac::operator=(const ZroCac& other)
     setDataOffset(other.dataOffset_);
 }
 
-unsigned char ZroCac::grow(unsigned length)
+unsigned char ZroCac::grow(unsigned length, unsigned gap)
 {
     if (!automatic_)
         return fail(fnMoreBytes, "ZroCache::moreBytes (error): insufficient buffer", ZRCC_FAILED,
@@ -78,7 +78,7 @@ unsigned char ZroCac::grow(unsigned length)
     if (length > UINT32_MAX - dataOffset_)
         return fail(fnMoreBytes, "ZroCache::moreBytes (error): storage not available", ZRCC_FAILED,
                     ZRRC_STORAGE_NOT_AVAILABLE);
-    return resizeBuffer(target);
+    return resize(target, gap);
 }
 
 unsigned char ZroCac::readTraced(unsigned length, char*& data)
@@ -98,7 +98,9 @@ unsigned char ZroCac::readTraced(unsigned length, char*& data)
     return 1;
 }
 
-unsigned char ZroCac::resizeBuffer(unsigned length)
+unsigned char ZroCac::resizeBuffer(unsigned length) { return resize(length, 0); }
+
+unsigned char ZroCac::resize(unsigned length, unsigned gap)
 {
     ZroFrame frame(*this, fnResize);
     if (!automatic_)
@@ -122,7 +124,7 @@ unsigned char ZroCac::resizeBuffer(unsigned length)
                     ZRRC_STORAGE_NOT_AVAILABLE);
 
     const unsigned keep = smaller(messageLength_, length);
-    if (keep > 0) std::memcpy(fresh, buffer_, keep);
+    if (keep > 0) std::memcpy(fresh + gap, buffer_, keep);
     dataOffset_ = buffer_ != nullptr ? smaller(dataOffset_, length) : 0;
     zroRelease(buffer_);
     buffer_ = fresh;

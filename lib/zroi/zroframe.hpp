@@ -14,21 +14,33 @@
 //
 // The constructor calls the hook with 4 and writes the entry record; the
 // destructor writes the exit record with the reason code the object holds
-// then, on every way out. With nobody listening each is one load and a branch.
+// then, on every way out. With nobody listening each end is one load and a
+// branch; the calls themselves are out of line.
 class ZroFrame {
 public:
     ZroFrame(const ZroErr& object, unsigned function) noexcept
         : object_(object), function_(function)
     {
-        zrecs_hook(4);
-        zrecs_entry(ZRO_TRACE_COMPONENT, function);
+        if (!zrecs_quiet()) enter(function);
     }
     ~ZroFrame()
     {
-        zrecs_exit(ZRO_TRACE_COMPONENT, function_, static_cast<unsigned>(object_.reasonCode()));
+        if (!zrecs_quiet()) leave(function_, static_cast<unsigned>(object_.reasonCode()));
     }
     ZroFrame(const ZroFrame&) = delete;
     ZroFrame& operator=(const ZroFrame&) = delete;
+
+    /// The hook with 4 and the entry record of `function`.
+    [[gnu::cold, gnu::noinline]] static void enter(unsigned function) noexcept
+    {
+        xcsCPInitTerm_e(4);
+        xtr_fnc_entryFn_e(ZRO_TRACE_COMPONENT, function, 0);
+    }
+    /// The exit record of `function` with `outcome`.
+    [[gnu::cold, gnu::noinline]] static void leave(unsigned function, unsigned outcome) noexcept
+    {
+        xtr_fnc_retcodeFn_e(ZRO_TRACE_COMPONENT, function, outcome);
+    }
 
 private:
     const ZroErr& object_;
@@ -46,10 +58,12 @@ class ZroStepFrame {
 public:
     explicit ZroStepFrame(unsigned function) noexcept : function_(function)
     {
-        zrecs_hook(4);
-        zrecs_entry(ZRO_TRACE_COMPONENT, function);
+        if (!zrecs_quiet()) ZroFrame::enter(function);
     }
-    ~ZroStepFrame() { zrecs_exit(ZRO_TRACE_COMPONENT, function_, outcome_); }
+    ~ZroStepFrame()
+    {
+        if (!zrecs_quiet()) ZroFrame::leave(function_, outcome_);
+    }
     ZroStepFrame(const ZroStepFrame&) = delete;
     ZroStepFrame& operator=(const ZroStepFrame&) = delete;
 

@@ -1,6 +1,7 @@
 // ZroHdr, the structure id test and the item and header protocol.
 #include "zroi/zrohdr.hpp"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -45,6 +46,67 @@ unsigned char ZroProtocol::replaceData(ZroItm& item, ZroMsg& message, const void
     message.setCharacterSet(0);
     message.setFormat(formatName);
     if (!message.write(length, static_cast<const char*>(bytes))) return takeCodes(item, message);
+    return 1;
+}
+
+namespace {
+
+// Copies the characters of `text` before its first NUL among `storage` bytes
+// to `to`, a chunk at a time: each chunk is searched for the NUL and copied
+// while it is still in the cache, so the text is read from memory once. The
+// count copied. The two ranges must not overlap.
+unsigned copyText(char* to, const char* text, unsigned storage) noexcept
+{
+    constexpr unsigned CHUNK = 16384;
+    unsigned copied = 0;
+    while (copied < storage) {
+        const unsigned chunk = storage - copied < CHUNK ? storage - copied : CHUNK;
+        const char* from = text + copied;
+        const void* nul = std::memchr(from, 0, chunk);
+        const unsigned taken =
+            nul != nullptr ? static_cast<unsigned>(static_cast<const char*>(nul) - from) : chunk;
+        std::memcpy(to + copied, from, taken);
+        copied += taken;
+        if (nul != nullptr) break;
+    }
+    return copied;
+}
+
+bool overlap(const char* a, std::size_t na, const char* b, std::size_t nb) noexcept
+{
+    const auto x = reinterpret_cast<std::uintptr_t>(a), y = reinterpret_cast<std::uintptr_t>(b);
+    return x < y + nb && y < x + na;
+}
+
+} // namespace
+
+unsigned char ZroProtocol::replaceText(ZroItm& item, ZroMsg& message, const char* text,
+                                       unsigned storage, const char* formatName)
+{
+    ZroCac& cache = message;
+    // The steps of replaceData have nothing to report on this path: no
+    // listener, no growth, and the write's two pointer checks are the
+    // default ones, which are asked all the same, after the copy.
+    if (text == nullptr || !zrecs_quiet() || storage - 1 > cache.bufferLength_ ||
+        overlap(text, storage, cache.buffer_, cache.bufferLength_)) {
+        // The string's own length: up to its NUL, or all of its storage.
+        const void* nul = text != nullptr ? std::memchr(text, 0, storage) : nullptr;
+        const unsigned length = nul != nullptr
+                                    ? static_cast<unsigned>(static_cast<const char*>(nul) - text)
+                                    : (text != nullptr ? storage : 0);
+        return replaceData(item, message, text, length, formatName);
+    }
+    message.clearMessage();
+    const unsigned length = storage > 1 ? copyText(cache.buffer_, text, storage) : 0;
+    message.setEncoding(ZRENC_NATIVE);
+    message.setCharacterSet(0);
+    message.setFormat(formatName);
+    // An empty text writes nothing and asks no check, as write(0, ...) does.
+    if (length == 0) return 1;
+    ZroErr& error = message;
+    if (!error.checkReadPointer(text, length) || !error.checkWritePointer(cache.buffer_, length))
+        return takeCodes(item, message);
+    cache.dataOffset_ = cache.messageLength_ = length;
     return 1;
 }
 
@@ -103,14 +165,25 @@ unsigned char ZroProtocol::refuseLength(ZroErr& item, ZroMsg& message)
     return takeCodes(item, message);
 }
 
-unsigned char ZroProtocol::makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length)
+unsigned char ZroProtocol::makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length,
+                                           bool* moved)
 {
     // Room for the header and everything the message holds, before anything
     // changes: a user buffer that cannot take both refuses with 6113 and the
     // message keeps its data; a sum that wraps 32 bits is refused with 2071.
     const unsigned held = message.messageLength();
     if (held > UINT32_MAX - length) return refuseLength(header, message);
-    if (!message.moreBytes(held + length - message.dataOffset())) return takeCodes(header, message);
+    const unsigned wanted = held + length - message.dataOffset();
+    ZroCac& cache = message;
+    if (moved != nullptr && wanted > cache.bufferLength_ - cache.dataOffset_) {
+        // The buffer must grow: the new one takes the data straight at its
+        // place behind the header, which saves moving it a second time. The
+        // growth is the one moreBytes makes (same size, same texts and codes).
+        if (!cache.grow(wanted, length)) return takeCodes(header, message);
+        *moved = true;
+        return 1;
+    }
+    if (!message.moreBytes(wanted)) return takeCodes(header, message);
     return 1;
 }
 
@@ -129,12 +202,12 @@ void ZroProtocol::describeHeader(ZroHdr& header, ZroMsg& message, const char* fo
 }
 
 unsigned char ZroProtocol::placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
-                                        unsigned length)
+                                        unsigned length, bool moved)
 {
     // Move the data behind the place of the header, then write the header.
     const unsigned held = message.messageLength();
     char* buffer = message.bufferPointer();
-    if (held != 0) std::memmove(buffer + length, buffer, held);
+    if (held != 0 && !moved) std::memmove(buffer + length, buffer, held);
     message.clearMessage();
     if (!message.write(length, static_cast<const char*>(bytes))) return takeCodes(header, message);
     message.setDataOffset(length + held);
@@ -144,7 +217,8 @@ unsigned char ZroProtocol::placeInFront(ZroHdr& header, ZroMsg& message, const v
 unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const void* record,
                                       unsigned length, const char* formatName)
 {
-    if (!makeRoomInFront(header, message, length)) return 0;
+    bool moved = false;
+    if (!makeRoomInFront(header, message, length, &moved)) return 0;
     describeHeader(header, message, formatName);
-    return placeInFront(header, message, record, length);
+    return placeInFront(header, message, record, length, moved);
 }

@@ -30,6 +30,14 @@ public:
     static unsigned char replaceData(ZroItm& item, ZroMsg& message, const void* bytes,
                                      unsigned length, const char* formatName);
 
+    /// String body copyOut: replaceData of the characters of `text` (up to
+    /// its first NUL among the `storage` bytes it holds), same results and
+    /// codes. While nobody listens and the buffer already has room for all
+    /// `storage` bytes, the text is measured as it is copied in, so that it is
+    /// read once rather than once to measure and once to copy.
+    static unsigned char replaceText(ZroItm& item, ZroMsg& message, const char* text,
+                                     unsigned storage, const char* formatName);
+
     /// The checks at the data offset: structure id (when the item has one),
     /// encoding 546, then the format. The first that fails writes
     /// "<longName>::pasteIn (error): wrong ..." and sets 2/6107, 6106 or 6119.
@@ -57,18 +65,23 @@ public:
     /// message's data. On refusal (the cache's 6113 or 2071; 2071 also when
     /// the sum passes 32 bits) the header takes the message's codes; result
     /// 0 and the message's data and description unchanged.
-    static unsigned char makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length);
+    /// With `moved` given, a buffer that must grow takes the data straight
+    /// at its place `length` bytes on, and *moved becomes true: the message's
+    /// data then lies there, not at the start, until placeInFront is told so.
+    static unsigned char makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length,
+                                         bool* moved = nullptr);
     /// The header takes the message's encoding, character set and format
     /// (through its virtual setters); the message then describes the header:
     /// encoding 546, character set 0, format `formatName`.
     static void describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName);
     /// After makeRoomInFront for `length`: moves all the message's data up by
-    /// `length` and writes the `length` bytes at `bytes` in front of it in one
-    /// write; the data offset ends at the end of the message. On a refused
-    /// write the header takes the message's codes and the message is left
-    /// cleared (result 0).
+    /// `length` (unless `moved` says the growth put it there already) and
+    /// writes the `length` bytes at `bytes` in front of it in one write; the
+    /// data offset ends at the end of the message. On a refused write the
+    /// header takes the message's codes and the message is left cleared
+    /// (result 0).
     static unsigned char placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
-                                      unsigned length);
+                                      unsigned length, bool moved = false);
 
     /// For a length or offset the message's cache cannot address (beyond 32
     /// bits, or beyond a record's 32-bit signed length field): the message

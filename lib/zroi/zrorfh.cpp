@@ -132,10 +132,11 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
 
     // The whole header is put together in storage of its own and written in
     // one step, after the fixed part has taken the message's description.
-    ZroCac bytes;
-    if (!bytes.moreBytes(size)) return ZroProtocol::takeCodes(*this, bytes);
+    // The storage is kept for the next copyOut of this header.
+    scratch_.clearMessage();
+    if (!scratch_.moreBytes(size)) return ZroProtocol::takeCodes(*this, scratch_);
     ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER);
-    char* to = bytes.bufferPointer();
+    char* to = scratch_.bufferPointer();
     std::memcpy(to, &record_, kFixed);
     for (unsigned i = 0; i < kPartCount; ++i)
         if (lengths[i] != 0) std::memcpy(to + offsets[i], parts_[i].dataPointer(), lengths[i]);

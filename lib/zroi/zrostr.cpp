@@ -278,7 +278,10 @@ ZroStr::ZroStr(ZroStr&& other) noexcept
     other.size_ = 0;
 }
 
-ZroStr::~ZroStr() { zroRelease(storage_); }
+ZroStr::~ZroStr()
+{
+    if (storage_ != nullptr) zroRelease(storage_);
+}
 
 void ZroStr::operator=(const ZroStr& other)
 {
@@ -369,7 +372,7 @@ unsigned char ZroStr::set(const char* data, unsigned length)
 
 void ZroStr::adopt(char* storage, unsigned size) noexcept
 {
-    zroRelease(storage_);
+    if (storage_ != nullptr) zroRelease(storage_);
     storage_ = storage;
     size_ = size;
 }
@@ -434,8 +437,28 @@ ZroStr ZroStr::concatenate(const char* a, std::size_t na, const char* b, std::si
 
 void ZroStr::append(const char* text, std::size_t n)
 {
-    // The joined string's codes, storage size and storage replace this one's.
-    *this = concatenate(storage_, length(), text, n);
+    // What `*this = concatenate(storage_, length(), text, n)` gives, put
+    // together in place: the joined text in exact storage with codes 0/0,
+    // or, without storage, an empty string with the concatenation's warning.
+    // The text may lie in this string's storage, which goes only at the end.
+    const std::size_t na = length();
+    if (na == 0 && n == 0) {
+        adopt(nullptr, 0);
+        setCodes(ZRCC_OK, ZRRC_NONE);
+        return;
+    }
+    char* fresh = na < UINT32_MAX && n < UINT32_MAX - na ? obtain(na + n + 1) : nullptr;
+    if (fresh == nullptr) {
+        adopt(nullptr, 0);
+        fail(FN_CONCATENATE, "ZroString::concatenate (warning): storage not available",
+             ZRCC_WARNING, ZRRC_STORAGE_NOT_AVAILABLE);
+        return;
+    }
+    if (na != 0) std::memcpy(fresh, storage_, na);
+    if (n != 0) std::memcpy(fresh + na, text, n);
+    fresh[na + n] = '\0';
+    adopt(fresh, static_cast<unsigned>(na + n + 1));
+    setCodes(ZRCC_OK, ZRRC_NONE);
 }
 
 ZroStr ZroStr::operator+(const ZroStr& other) const
@@ -526,6 +549,17 @@ unsigned char ZroStr::copy(char* target, unsigned length, const char* source, Zr
 
 unsigned char ZroStr::copy(char* target, unsigned length, const char* source, char pad)
 {
+    // While nobody listens and no pointer check is installed, a field that
+    // the default check accepts and a text that fits need nothing but the
+    // copy: there is no event to report and the shared codes stay as they are.
+    if (zrecs_quiet() && target != nullptr && zrecs_default_answer(target, length) == 0) {
+        const std::size_t n = sourceLength(source, length);
+        if (n <= length) {
+            if (n != 0) std::memcpy(target, source, n);
+            if (length > n) std::memset(target + n, pad, length - n);
+            return 1;
+        }
+    }
     if (target != nullptr && length != 0 && !ZroTrc::checkWritePointer(target, length))
         return failShared("ZroString::copy (error): buffer error", ZRCC_FAILED, ZRRC_BUFFER_ERROR);
     switch (fillField(target, length, source, sourceLength(source, length), pad)) {
@@ -799,7 +833,7 @@ constexpr ZroItemFacts kStringFacts{nullptr, ZRFMT_STRING, "ZroString", 45};
 
 unsigned char ZroStr::copyOut(ZroMsg& message)
 {
-    return ZroProtocol::replaceData(*this, message, storage_, length(), ZRFMT_STRING);
+    return ZroProtocol::replaceText(*this, message, storage_, size_, ZRFMT_STRING);
 }
 
 unsigned char ZroStr::pasteIn(ZroMsg& message)
