@@ -57,8 +57,8 @@ edit() { # NAME EDIT
     none) return ;;
     truncate:*) head -c "${2#truncate:}" "$samples/$1.bin" >"$work/edited.bin" ;;
     patch:*)
-        local spec=${2#patch:}
-        local at=${spec%%:*} hex=${spec#*:}
+        local edit=${2#patch:}
+        local at=${edit%%:*} hex=${edit#*:}
         printf "$(printf '%s' "$hex" | sed 's/../\\x&/g')" |
             dd of="$work/edited.bin" bs=1 seek="$at" conv=notrunc status=none
         ;;
