@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "zroalloc.hpp"
 #include "zroi/zrobin.hpp"
 #include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
@@ -903,11 +904,27 @@ TEST_F(ZroKihTest, NoStorageForTheNextFormatFailsTheRead)
     ZroKih header;
     ASSERT_EQ(message.writeItem(body), 1);
     ASSERT_EQ(message.writeItem(header), 1);
+
+    // A class derived from the header hands the format over through its
+    // format(), whose string can find no storage.
     message.setDataOffset(0);
-    ZroKih read;
+    struct ApplicationKih : ZroKih {
+    } derived;
     failAllocation(1); // the string that carries the header's format
-    EXPECT_EQ(message.readItem(read), 0);
-    expectCodes(read, 2, 2071);
+    EXPECT_EQ(message.readItem(derived), 0);
+    expectCodes(derived, 2, 2071);
     expectCodes(message, 2, 2071);
     EXPECT_EQ(message.formatIs("ZRKOTA  "), 1) << "the message is not told a format it lost";
+
+    // The class itself reads the format straight from its record: nothing
+    // is allocated, so there is nothing to fail.
+    message.setDataOffset(0);
+    message.clearErrorCodes();
+    ZroKih read;
+    const unsigned long allocations = zroi_test_allocation_count();
+    failAllocation(1);
+    EXPECT_EQ(message.readItem(read), 1);
+    expectCodes(read, 0, 0);
+    EXPECT_EQ(message.formatIs("ZRSTR   "), 1);
+    EXPECT_EQ(zroi_test_allocation_count(), allocations);
 }

@@ -52,7 +52,11 @@ TEST_F(ZroRegressTest, HeaderReadWithoutStorageForTheFormatKeepsTheDescription)
     ASSERT_EQ(message.writeItem(header), 1);
     ASSERT_EQ(message.setDataOffset(0), 1);
 
-    ZroKih received;
+    // The library's own header classes now read the format straight from
+    // their record; the string is still made for a class derived from one,
+    // whose format() may say something else.
+    struct ApplicationKih : ZroKih {
+    } received;
     failAllocation(1);
     EXPECT_EQ(message.readItem(received), 0);
     expectCodes(received, 2, 2071);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "zroalloc.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zrorfh.hpp"
 #include "zroparts.hpp"
@@ -628,12 +629,14 @@ TEST_F(ZroRfhTest, StorageAndPointerFailuresWhileTakingTheTexts)
     ZroMsg message;
     receive(message, bytes);
     ZroRfh h = oldHeader();
+    h.setSourceEnvironment("old-0"); // storage of another size: "abcd" needs new storage
     clearEvents();
     failAllocation(1);
     EXPECT_EQ(h.pasteIn(message), 0);
     expectCodes(h, 2, 2071);
     expectOnlyText(47, "ZroString::setStorage (error): storage not available");
-    EXPECT_EQ(text(h.sourceEnvironment()), "old0") << "kept when its copy gets no storage";
+    EXPECT_EQ(text(h.sourceEnvironment()), "old-0") << "kept when its copy gets no storage";
+    expectCodes(h.sourceEnvironment(), 0, 0);
     EXPECT_EQ(text(h.sourceName()), "efgh") << "later parts are still taken";
     EXPECT_EQ(h.characterSet(), 850);
     EXPECT_EQ(described(message), "ZRHREF  |546|0|0");
@@ -649,6 +652,43 @@ TEST_F(ZroRfhTest, StorageAndPointerFailuresWhileTakingTheTexts)
     EXPECT_EQ(text(h.sourceEnvironment()), "abcd");
     EXPECT_EQ(text(h.sourceName()), "old1");
     EXPECT_EQ(message.dataOffset(), 0u);
+}
+
+TEST_F(ZroRfhTest, TextsReadAgainReuseTheirStorageAndTakeTheirCodes)
+{
+    std::string bytes = fixedPart(124) + "srcEsrcNdstEdstN";
+    for (unsigned part = 0; part < 4; ++part) setPart(bytes, part, 108 + 4 * part, 4);
+    ZroMsg message;
+    receive(message, bytes);
+    ZroRfh h;
+    ASSERT_EQ(h.pasteIn(message), 1);
+
+    // The same texts again: each string already has storage of the size its
+    // text needs, so the read allocates nothing at all.
+    receive(message, bytes);
+    const unsigned long allocations = zroi_test_allocation_count();
+    ASSERT_EQ(h.pasteIn(message), 1);
+    EXPECT_EQ(zroi_test_allocation_count(), allocations);
+    EXPECT_EQ(shown(h), "546|850|ZRSTR   |1|REF|" + bytes.substr(40, 24) + "|srcE|srcN|dstE|dstN");
+
+    // A text that is taken replaces the string with its codes; one that is
+    // refused leaves the string with the codes it had.
+    failAllocation(1);
+    h.setSourceEnvironment("a text without storage");
+    failAllocation(1);
+    h.setSourceName("another");
+    expectCodes(h.sourceEnvironment(), 1, 2071);
+    expectCodes(h.sourceName(), 1, 2071);
+    receive(message, bytes);
+    refuse(message.bufferPointer() + 112, 4, 1); // the source name's bytes
+    clearEvents();
+    EXPECT_EQ(h.pasteIn(message), 0);
+    expectCodes(h, 2, 2004);
+    expectOnlyText(62, "ZroError::checkReadPointer (error): buffer error");
+    EXPECT_EQ(text(h.sourceEnvironment()), "srcE");
+    expectCodes(h.sourceEnvironment(), 0, 0);
+    EXPECT_EQ(text(h.sourceName()), "");
+    expectCodes(h.sourceName(), 1, 2071);
 }
 
 TEST_F(ZroRfhTest, CopyOutFailuresLeaveTheMessageAsTheCacheLeavesIt)

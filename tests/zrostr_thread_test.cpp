@@ -30,16 +30,17 @@ TEST_F(ZroStrThreadTest, ConcurrentCopiesCreateOneLockAndKeepTheirCodes)
     std::vector<ZroStr> strings;
     for (int t = 0; t < THREADS; ++t) strings.emplace_back(t % 3 == 0 ? "ABCDEF" : "AB");
     std::vector<int> errors(THREADS, 0);
+    std::vector<unsigned long> allocations(THREADS, 0); // each thread counts its own
     std::atomic<bool> go{false};
     // Nobody listens while the threads run, so that they run flat out and
     // meet in the copy as often as they can.
     zrecs_set_listener(nullptr, nullptr);
-    unsigned long allocationsBefore = zroi_test_allocation_count();
 
     std::vector<std::thread> threads;
     for (int t = 0; t < THREADS; ++t) {
         threads.emplace_back([&, t] {
             waitFor(go);
+            const unsigned long before = zroi_test_allocation_count();
             ZroStr& s = strings[static_cast<std::size_t>(t)];
             for (int round = 0; round < ROUNDS; ++round) {
                 char field[4] = {};
@@ -62,14 +63,18 @@ TEST_F(ZroStrThreadTest, ConcurrentCopiesCreateOneLockAndKeepTheirCodes)
                     break;
                 }
             }
+            allocations[static_cast<std::size_t>(t)] = zroi_test_allocation_count() - before;
         });
     }
     go.store(true, std::memory_order_release);
     for (std::thread& thread : threads) thread.join();
 
     for (int t = 0; t < THREADS; ++t) EXPECT_EQ(errors[static_cast<std::size_t>(t)], 0) << t;
-    // The copies allocate nothing: the one allocation is the one shared lock.
-    EXPECT_EQ(zroi_test_allocation_count() - allocationsBefore, 1u);
+    // The copies allocate nothing: the one allocation, made by whichever
+    // thread came first, is the one shared lock.
+    unsigned long all = 0;
+    for (unsigned long n : allocations) all += n;
+    EXPECT_EQ(all, 1u);
     SetUp(); // listening again
     clearEvents();
     ZroStrCleanUp();
@@ -102,4 +107,36 @@ TEST_F(ZroStrThreadTest, DirectCopiesBesideLockedCopies)
     go.store(true, std::memory_order_release);
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(wrongFields.load(), 0);
+}
+
+// The allocation seam's test controls belong to the thread that calls them:
+// a failure planned on one thread fails that thread's allocation, while
+// another thread allocating at the same time is neither failed nor counted.
+TEST_F(ZroStrThreadTest, AllocationFailuresAndCountsStayOnTheirThread)
+{
+    std::atomic<bool> planned{false}, done{false};
+    unsigned long otherCount = 0;
+    int otherFailures = 0;
+    std::thread other([&] {
+        waitFor(planned);
+        const unsigned long before = zroi_test_allocation_count();
+        for (int i = 0; i < 1000; ++i) {
+            ZroStr s("storage of another thread");
+            if (s.dataPointer() == nullptr) ++otherFailures;
+        }
+        otherCount = zroi_test_allocation_count() - before;
+        done.store(true, std::memory_order_release);
+    });
+    const unsigned long before = zroi_test_allocation_count();
+    failAllocation(1, true); // every allocation of this thread from now on
+    planned.store(true, std::memory_order_release);
+    waitFor(done);
+    other.join();
+    ZroStr mine("storage of this thread");
+    failAllocation(0);
+    EXPECT_EQ(mine.dataPointer(), nullptr);
+    expectCodes(mine, 1, 2071);
+    EXPECT_EQ(otherFailures, 0);
+    EXPECT_EQ(otherCount, 1000u);
+    EXPECT_EQ(zroi_test_allocation_count() - before, 1u);
 }

@@ -26,7 +26,8 @@ struct TraceEvent {
 // - every zrecs call is recorded in events() (thread-safe);
 // - pointer checks answer as the default check does, except for ranges
 //   passed to refuse(), which are refused when the checked range overlaps;
-// - allocation failure can be planned with failAllocation().
+// - allocation failure can be planned with failAllocation(), for the calling
+//   thread.
 class ZroTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -1,7 +1,6 @@
 // The allocation seam and its test control.
 #include "zroalloc.hpp"
 
-#include <atomic>
 #include <cstdlib>
 
 #include "zroframe.hpp"
@@ -9,31 +8,45 @@
 ZROI_IDENT("lib/zroi/zroalloc")
 
 namespace {
-std::atomic<unsigned long> g_allocations{0};
-// Storage handed out and not released yet.
-std::atomic<unsigned long> g_live{0};
-// 0: no failure planned; otherwise the allocation number that fails first.
-std::atomic<unsigned long> g_fail_at{0};
-std::atomic<bool> g_fail_persistent{false};
+// Each thread counts its own allocations and plans its own failures. The
+// counts are plain per-thread integers, not shared atomics: an atomic
+// read-modify-write on every allocation and release would cost as much as
+// the allocation itself, and a failure planned by a test belongs to the
+// thread that runs the scenario, not to whatever other thread allocates
+// meanwhile.
+struct Counts {
+    unsigned long allocations = 0;
+    // Storage obtained and not released yet by this thread (storage released
+    // by another thread counts against that thread).
+    unsigned long live = 0;
+    // 0: no failure planned; otherwise the allocation number that fails first.
+    unsigned long failAt = 0;
+    bool persistent = false;
+};
+// Initial-exec: the counts sit in the static TLS block and are reached
+// directly, not through __tls_get_addr on every allocation. The block is
+// a few bytes, well within what the loader keeps for libraries that are
+// loaded later with dlopen.
+thread_local Counts t_counts __attribute__((tls_model("initial-exec")));
 } // namespace
 
 void* zroAllocate(std::size_t size) noexcept
 {
-    unsigned long number = g_allocations.fetch_add(1, std::memory_order_relaxed) + 1;
-    unsigned long failAt = g_fail_at.load(std::memory_order_relaxed);
-    if (__builtin_expect(failAt != 0, 0)) {
-        if (number == failAt) return nullptr;
-        if (number > failAt && g_fail_persistent.load(std::memory_order_relaxed)) return nullptr;
+    Counts& counts = t_counts;
+    const unsigned long number = ++counts.allocations;
+    if (__builtin_expect(counts.failAt != 0, 0)) {
+        if (number == counts.failAt) return nullptr;
+        if (number > counts.failAt && counts.persistent) return nullptr;
     }
     void* storage = std::malloc(size == 0 ? 1 : size);
-    if (storage != nullptr) g_live.fetch_add(1, std::memory_order_relaxed);
+    if (storage != nullptr) ++counts.live;
     return storage;
 }
 
 void zroRelease(void* storage) noexcept
 {
     if (storage == nullptr) return;
-    g_live.fetch_sub(1, std::memory_order_relaxed);
+    --t_counts.live;
     std::free(storage);
 }
 
@@ -41,15 +54,12 @@ extern "C" {
 
 void zroi_test_fail_allocation(unsigned long nth, int persistent)
 {
-    g_fail_persistent.store(persistent != 0, std::memory_order_relaxed);
-    g_fail_at.store(nth == 0 ? 0 : g_allocations.load(std::memory_order_relaxed) + nth,
-                    std::memory_order_relaxed);
+    Counts& counts = t_counts;
+    counts.persistent = persistent != 0;
+    counts.failAt = nth == 0 ? 0 : counts.allocations + nth;
 }
 
-unsigned long zroi_test_allocation_count(void)
-{
-    return g_allocations.load(std::memory_order_relaxed);
-}
+unsigned long zroi_test_allocation_count(void) { return t_counts.allocations; }
 
-unsigned long zroi_test_live_allocations(void) { return g_live.load(std::memory_order_relaxed); }
+unsigned long zroi_test_live_allocations(void) { return t_counts.live; }
 }

@@ -52,7 +52,8 @@ unsigned char ZroDlh::copyOut(ZroMsg& message)
 unsigned char ZroDlh::pasteIn(ZroMsg& message)
 {
     ZroFrame frame(*this, FN_PASTE_IN);
-    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts);
+    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
+                                   ZroProtocol::ownFormat(*this, record_.format));
 }
 
 ZroStr ZroDlh::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }

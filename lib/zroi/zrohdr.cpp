@@ -134,25 +134,37 @@ unsigned char ZroProtocol::readRecord(ZroItm& item, ZroMsg& message, void* recor
     return 1;
 }
 
-unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header)
+unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header,
+                                                 const char* ownFormat)
 {
+    const auto describe = [&message, &header](const char* format) -> unsigned char {
+        message.setEncoding(header.encoding());
+        message.setCharacterSet(header.characterSet());
+        message.setFormat(format);
+        return 1;
+    };
+    if (ownFormat != nullptr) {
+        // The class's own format() is the field's text up to a NUL: the
+        // field ended by a NUL reads the same.
+        char format[9] = {};
+        std::memcpy(format, ownFormat, 8);
+        return describe(format);
+    }
     // The format comes back as a string; without storage for it the message
     // could not be told the next format, so the header fails with 2071.
-    ZroStr format = header.format();
+    const ZroStr format = header.format();
     if (format.dataPointer() == nullptr && format.completionCode() != ZRCC_OK)
         return takeCodes(header, format);
-    message.setEncoding(header.encoding());
-    message.setCharacterSet(header.characterSet());
-    message.setFormat(format.dataPointer());
-    return 1;
+    return describe(format.dataPointer());
 }
 
 unsigned char ZroProtocol::takeHeader(ZroHdr& header, ZroMsg& message, void* record,
-                                      unsigned length, const ZroItemFacts& facts)
+                                      unsigned length, const ZroItemFacts& facts,
+                                      const char* ownFormat)
 {
     if (!checkAtDataOffset(header, message, facts)) return 0;
     if (!readRecord(header, message, record, length)) return 0;
-    return describeFollowingData(message, header);
+    return describeFollowingData(message, header, ownFormat);
 }
 
 unsigned char ZroProtocol::refuseLength(ZroErr& item, ZroMsg& message)

@@ -127,7 +127,8 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     }
     // A short message fails here with the structure id consumed.
     if (!ZroProtocol::readRecord(*this, message, bytes + kIdLength, length - kIdLength)) return 0;
-    return ZroProtocol::describeFollowingData(message, *this);
+    return ZroProtocol::describeFollowingData(message, *this,
+                                              ZroProtocol::ownFormat(*this, record_->format));
 }
 
 // ---- Character fields -------------------------------------------------------

@@ -8,6 +8,7 @@
 #define ZROI_LIB_ZROPROTO_HPP
 
 #include <cstdint>
+#include <typeinfo>
 
 class ZroErr;
 class ZroHdr;
@@ -91,11 +92,23 @@ public:
 
     /// The message takes the header's description of the data behind it; 0
     /// with the format string's codes (2071) when that string gets no storage.
-    static unsigned char describeFollowingData(ZroMsg& message, ZroHdr& header);
+    /// `ownFormat` is the header's 8-byte format field when its format() is
+    /// its class's own (see ownFormat()): the field is then read directly,
+    /// which gives the same text without a string to allocate.
+    static unsigned char describeFollowingData(ZroMsg& message, ZroHdr& header,
+                                               const char* ownFormat);
+
+    /// `field` when `header` is exactly an H, so that its format() is H's
+    /// own and returns the field's text; nullptr for an object of a class
+    /// derived from H, whose format() may say something else.
+    template <class H> static const char* ownFormat(const H& header, const char* field)
+    {
+        return typeid(header) == typeid(H) ? field : nullptr;
+    }
 
     /// Header pasteIn of a fixed-length record: checks, read, hand-over.
     static unsigned char takeHeader(ZroHdr& header, ZroMsg& message, void* record, unsigned length,
-                                    const ZroItemFacts& facts);
+                                    const ZroItemFacts& facts, const char* ownFormat);
 
     /// Sets `item`'s codes to `source`'s; result 0.
     static unsigned char takeCodes(ZroErr& item, const ZroErr& source);

@@ -159,11 +159,14 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
 
     // Each text is read where its own offset puts it, so parts in another
     // order, with gaps or overlapping the fixed part are taken as they stand.
-    // A text is built aside and replaces the old one only once it is whole.
+    // A text that is taken replaces the string, codes 0 and all; one that
+    // cannot be (no storage, or its bytes refused by the pointer check)
+    // leaves the string as it was, which set() does for its text and storage
+    // (storage of the size wanted is reused, so reading the same texts again
+    // allocates nothing), and which the codes saved here do for its codes.
     int64_t furthest = kFixed;
     bool outside = false;
-    const ZroStr* unmade = nullptr;
-    ZroStr fresh[kPartCount];
+    ZroErr unmade; // the codes of the first text that could not be taken
     for (unsigned i = 0; i < kPartCount; ++i) {
         const int32_t length = record_.*kPartFields[i].length;
         const int32_t offset = record_.*kPartFields[i].offset;
@@ -172,18 +175,21 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
             outside = true;
             continue;
         }
-        if (!fresh[i].set(data + offset, static_cast<unsigned>(length))) {
-            if (unmade == nullptr) unmade = &fresh[i];
+        ZroStr& part = parts_[i];
+        const ZroErr before = part;
+        if (!part.set(data + offset, static_cast<unsigned>(length))) {
+            if (unmade.completionCode() == ZRCC_OK) ZroProtocol::takeCodes(unmade, part);
+            ZroProtocol::takeCodes(part, before);
             continue;
         }
-        parts_[i] = std::move(fresh[i]);
+        part.clearErrorCodes();
         const int64_t end = static_cast<int64_t>(offset) + length;
         if (end > furthest) furthest = end;
     }
-    // A text that could not be copied (no storage, or its bytes refused by the
-    // pointer check) is reported first, with its own codes: the record may be
-    // sound, and the caller learns why a text it was sent is missing.
-    if (unmade != nullptr) return ZroProtocol::takeCodes(*this, *unmade);
+    // A text that could not be taken is reported first, with its own codes:
+    // the record may be sound, and the caller learns why a text it was sent
+    // is missing.
+    if (unmade.completionCode() != ZRCC_OK) return ZroProtocol::takeCodes(*this, unmade);
     if (outside)
         return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
                                      fnPasteIn, ZRRC_INSUFFICIENT_DATA);
@@ -200,5 +206,6 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     if (next > UINT32_MAX) return ZroProtocol::refuseLength(*this, message);
     if (!message.setDataOffset(static_cast<unsigned>(next)))
         return ZroProtocol::takeCodes(*this, message);
-    return ZroProtocol::describeFollowingData(message, *this);
+    return ZroProtocol::describeFollowingData(message, *this,
+                                              ZroProtocol::ownFormat(*this, record_.format));
 }

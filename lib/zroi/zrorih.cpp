@@ -55,7 +55,8 @@ unsigned char ZroRih::copyOut(ZroMsg& message)
 unsigned char ZroRih::pasteIn(ZroMsg& message)
 {
     ZroFrame frame(*this, FN_PASTE_IN);
-    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts);
+    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
+                                   ZroProtocol::ownFormat(*this, record_.format));
 }
 
 ZroStr ZroRih::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }

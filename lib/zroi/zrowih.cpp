@@ -49,7 +49,8 @@ unsigned char ZroWih::copyOut(ZroMsg& message)
 unsigned char ZroWih::pasteIn(ZroMsg& message)
 {
     // The structure length is carried, not checked: the record is always 120 bytes.
-    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts);
+    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
+                                   ZroProtocol::ownFormat(*this, record_.format));
 }
 
 ZroStr ZroWih::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }
