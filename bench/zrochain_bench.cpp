@@ -19,12 +19,6 @@
 //   Chain/rih/N:    the chain of the earlier header benchmark, an RPX bridge
 //                   header (84 bytes) in the place of the reference header,
 //                   reused message and items; baselines .../rih/N.
-//   SevenStrings:   the strings reading the chain back must make: the format
-//                   of the data behind each of the three headers (8
-//                   characters, handed over through format()) and the four
-//                   texts of the reference header (16 characters, each read
-//                   into new storage that then replaces the old). A part of
-//                   Chain/reused, measured alone to show its share.
 //   OneHeaderInFront/room/N: one dead-letter header put in front of N bytes
 //                   held by a reused message with room for both (data offset
 //                   at the end, as after writing the data).
@@ -271,29 +265,6 @@ void ChainRih(benchmark::State& state)
     setBytes(state);
 }
 
-void SevenStrings(benchmark::State& state)
-{
-    const char format[8] = {'Z', 'R', 'S', 'T', 'R', ' ', ' ', ' '};
-    const char text[kText + 1] = "source.name.16.b";
-    ZroStr parts[4];
-    for (ZroStr& part : parts) part.set(text, kText);
-    const unsigned long before = zroi_test_allocation_count();
-    for (auto _ : state) {
-        for (int i = 0; i < 3; ++i) {
-            ZroStr made;
-            made.set(format, sizeof format);
-            benchmark::DoNotOptimize(made.dataPointer());
-        }
-        for (ZroStr& part : parts) {
-            ZroStr made;
-            made.set(text, kText);
-            part = static_cast<ZroStr&&>(made);
-        }
-        benchmark::ClobberMemory();
-    }
-    countAllocations(state, before, zroi_test_allocation_count());
-}
-
 void OneHeaderInFrontRoom(benchmark::State& state)
 {
     const auto n = static_cast<unsigned>(state.range(0));
@@ -383,7 +354,6 @@ BENCHMARK(ChainFresh)->Name("Chain/fresh")->CHAIN_SIZES;
 BENCHMARK(MemmoveOnce<RihPieces>)->Name("MemmoveOnce/rih")->CHAIN_SIZES;
 BENCHMARK(MemmoveInFront<RihPieces>)->Name("MemmoveInFront/rih")->CHAIN_SIZES;
 BENCHMARK(ChainRih)->Name("Chain/rih")->CHAIN_SIZES;
-BENCHMARK(SevenStrings);
 BENCHMARK(OneMemmove)->Arg(1 << 20);
 BENCHMARK(OneHeaderInFrontRoom)->Name("OneHeaderInFront/room")->Arg(1 << 20);
 BENCHMARK(GrowInPlace)->Arg(1 << 20);
@@ -408,7 +378,6 @@ std::vector<RatioRow> ratioRows()
                 rows.push_back({pair.chain + size, std::string(baseline) + pair.layout + size,
                                 target ? 15.0 : 0});
             }
-    rows.push_back({"SevenStrings", "MemmoveOnce/rfh/64", 0});
     rows.push_back({"OneHeaderInFront/room/1048576", "OneMemmove/1048576", 1.5});
     rows.push_back({"OneHeaderInFront/growth/1048576", "GrowInPlace/1048576", 0});
     rows.push_back({"OneHeaderInFront/growth/1048576", "OneMemmove/1048576", 0});
