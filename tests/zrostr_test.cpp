@@ -291,37 +291,91 @@ TEST_F(ZroStrTest, ConcatenationWithoutStorage)
     EXPECT_EQ(sum.dataPointer(), nullptr);
     expectCodes(a, 0, 0);
     EXPECT_EQ(text(a), "abc");
-    // Text operands are appended directly: the result is the only storage.
+    // A text operand works on a copy of the string: without storage for the
+    // copy, the copy warns through setStorage and the text is then added to
+    // an empty string (the result carries the codes of that concatenation).
     clearEvents();
     failAllocation(1);
+    ZroStr onlyText = a + "d";
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(onlyText, 0, 0);
+    EXPECT_EQ(text(onlyText), "d");
+    // Without storage for the text made into a string, the copy is the result.
+    clearEvents();
+    failAllocation(2);
+    ZroStr onlyCopy = a + "d";
+    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
+    expectCodes(onlyCopy, 0, 0);
+    EXPECT_EQ(text(onlyCopy), "abc");
+    // Without storage for the concatenation, the result is empty with 1/2071.
+    clearEvents();
+    failAllocation(3);
     ZroStr none = a + "d";
     expectOnlyText(74, CONCATENATE_NO_STORAGE);
     expectCodes(none, 1, 2071);
     EXPECT_EQ(none.dataPointer(), nullptr);
 
-    // += passes the warning on and the string ends empty.
+    // += of a text whose string gets no storage appends nothing: the string
+    // takes the codes of its concatenation with an empty text.
+    ZroStr t = failedString("t");
+    clearEvents();
+    failAllocation(1);
+    t += "uv";
+    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
+    expectCodes(t, 0, 0);
+    EXPECT_EQ(text(t), "t");
+
+    // += passes the concatenation's warning on and the string ends empty.
     clearEvents();
     failAllocation(1);
     a += 'x';
     expectOnlyText(74, CONCATENATE_NO_STORAGE);
     expectCodes(a, 1, 2071);
     EXPECT_EQ(a.dataPointer(), nullptr);
+    ZroStr u("u");
+    clearEvents();
+    failAllocation(2);
+    u += "vw";
+    expectOnlyText(74, CONCATENATE_NO_STORAGE);
+    expectCodes(u, 1, 2071);
+    EXPECT_EQ(u.dataPointer(), nullptr);
 
+    // A number is appended as its text: the text's string, then the
+    // concatenation.
     ZroStr b("b");
     clearEvents();
     failAllocation(1);
     EXPECT_EQ(b.pasteIn(12L), 1);
+    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
+    expectCodes(b, 0, 0);
+    EXPECT_EQ(text(b), "b");
+    clearEvents();
+    failAllocation(2);
+    EXPECT_EQ(b.pasteIn(12L), 1);
     expectOnlyText(74, CONCATENATE_NO_STORAGE);
     expectCodes(b, 1, 2071);
 
-    for (int which = 0; which < 3; ++which) {
-        ZroStr c("c");
+    // + of a character concatenates directly; + of a number works on a copy.
+    ZroStr c("c");
+    clearEvents();
+    failAllocation(1);
+    ZroStr withChar = c + 'x';
+    expectOnlyText(74, CONCATENATE_NO_STORAGE);
+    expectCodes(withChar, 1, 2071);
+    EXPECT_EQ(withChar.dataPointer(), nullptr);
+    for (int which = 0; which < 2; ++which) {
         clearEvents();
-        failAllocation(1);
-        ZroStr r = which == 0 ? c + 'x' : which == 1 ? c + 5L : c + 2.5;
+        failAllocation(1); // the copy
+        ZroStr r = which == 0 ? c + 5L : c + 2.5;
+        expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+        expectCodes(r, 0, 0);
+        EXPECT_EQ(text(r), which == 0 ? "5" : "2.500000");
+        clearEvents();
+        failAllocation(3); // the concatenation
+        ZroStr empty = which == 0 ? c + 5L : c + 2.5;
         expectOnlyText(74, CONCATENATE_NO_STORAGE);
-        expectCodes(r, 1, 2071);
-        EXPECT_EQ(r.dataPointer(), nullptr);
+        expectCodes(empty, 1, 2071);
+        EXPECT_EQ(empty.dataPointer(), nullptr);
     }
 }
 

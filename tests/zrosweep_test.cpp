@@ -108,6 +108,8 @@ public:
                 for (int32_t reason : alsoAllowed) allowed = allowed || r->reasonCode() == reason;
                 reported = reported || (allowed && r->completionCode() != 0);
             }
+            // A temporary's warning is a report of its own (see withTemporary).
+            reported = reported || (textReports_ && storageTexts_ > storageTexts);
             EXPECT_TRUE(reported) << where(what) << ": the failing allocation was not reported";
             if (seam_ == Seam::Checked) {
                 EXPECT_GT(storageTexts_, storageTexts)
@@ -118,6 +120,21 @@ public:
             for (const ZroErr* r : reporters)
                 EXPECT_NE(r->reasonCode(), ZRRC_STORAGE_NOT_AVAILABLE) << where(what);
         }
+        return result;
+    }
+
+    /// As step(), for an operation that first makes a text into a string (a
+    /// temporary) and then appends it: when that string gets no storage, its
+    /// warning in the trace ("ZroString::ZroString (warning): storage not
+    /// available") is the report, and the object goes on with the codes of
+    /// the concatenation that follows, as documented.
+    template <class Op>
+    unsigned char withTemporary(const char* what, std::initializer_list<const ZroErr*> reporters,
+                                Op&& op)
+    {
+        textReports_ = true;
+        const unsigned char result = step(what, reporters, op);
+        textReports_ = false;
         return result;
     }
 
@@ -232,6 +249,7 @@ private:
     unsigned long ended_ = 0; // the count when complete() was called
     bool hasEnded_ = false;
     unsigned storageTexts_ = 0;
+    bool textReports_ = false; // within withTemporary()
 };
 
 class ZroSweepTest : public ZroTest {
@@ -329,14 +347,14 @@ void stringOperations(Sweep& s)
         joined += '!';
         return 1;
     });
-    s.step("append a text", {&joined}, [&] {
+    s.withTemporary("append a text", {&joined}, [&] {
         joined += " and more";
         return 1;
     });
     long value = 0;
-    s.step("append a long", {&number}, [&] { return number.pasteIn(-123456L); });
+    s.withTemporary("append a long", {&number}, [&] { return number.pasteIn(-123456L); });
     s.step("cutOut number", {&number}, [&] { return number.cutOut(value) != 0 ? 1 : 0; });
-    s.step("append a double", {&number}, [&] { return number.pasteIn(2.5, "%.2f"); });
+    s.withTemporary("append a double", {&number}, [&] { return number.pasteIn(2.5, "%.2f"); });
     s.step("append bytes", {&number}, [&] { return number.pasteIn("x\0y", 3); });
     s.step("substring", {&part}, [&] {
         part = list(6, 4);

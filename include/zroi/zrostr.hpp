@@ -81,6 +81,10 @@ public:
 
     // Concatenation and substrings. A result, or the appended string, gets
     // the codes of the concatenation: 0/0, or 1/2071 and empty without storage.
+    // A text operand is first made into a string, which warns (1/2071,
+    // "ZroString::ZroString") when it gets no storage and then adds nothing;
+    // + of a text or a number works on a copy of this string, made as the
+    // copy constructor makes it.
 
     ZroStr operator+(const ZroStr& other) const;
     ZroStr operator+(char c) const;
@@ -167,8 +171,9 @@ public:
 
     // Appending numbers and bytes.
 
-    /// Appends the decimal text of `value` as += does (the codes become those
-    /// of the concatenation: 0/0, or 1/2071 and empty without storage). 1.
+    /// Appends the decimal text of `value` as += of that text does (the codes
+    /// become those of the concatenation: 0/0, or 1/2071 and empty without
+    /// storage; a text that gets no string appends nothing). 1.
     unsigned char pasteIn(long value);
     /// Appends `value` formatted by `format`: literal text and exactly one
     /// conversion %[flags][width][.precision][L]{f,F,e,E,g,G,a,A}, "%%" as a

@@ -488,30 +488,42 @@ ZroStr ZroStr::operator+(char c) const
     return concatenate(storage_, length(), &c, c != '\0' ? 1 : 0);
 }
 
+// A text or a number is added to a copy of the string, so that a copy
+// without storage, or a text without storage, reports itself as it does
+// anywhere else; the result carries the codes of the final concatenation.
 ZroStr ZroStr::operator+(const char* text) const
 {
-    return concatenate(storage_, length(), text, text != nullptr ? std::strlen(text) : 0);
+    ZroStr result(*this);
+    result += text;
+    return result;
 }
 
 ZroStr ZroStr::operator+(long value) const
 {
-    char area[LONG_AREA];
-    NumberText number = numberText(area, std::snprintf(area, sizeof area, "%ld", value), LONG_AREA);
-    return concatenate(storage_, length(), number.text, number.length);
+    ZroStr result(*this);
+    result.pasteIn(value);
+    return result;
 }
 
 ZroStr ZroStr::operator+(double value) const
 {
-    char area[NUMBER_AREA];
-    NumberText number = numberText(area, formatDouble(area, value, "%f"), NUMBER_AREA);
-    return concatenate(storage_, length(), number.text, number.length);
+    ZroStr result(*this);
+    result.pasteIn(value, "%f");
+    return result;
 }
 
 void ZroStr::operator+=(const ZroStr& other) { append(other.storage_, other.length()); }
 
 void ZroStr::operator+=(char c) { append(&c, c != '\0' ? 1 : 0); }
 
-void ZroStr::operator+=(const char* text) { append(text, text != nullptr ? std::strlen(text) : 0); }
+void ZroStr::operator+=(const char* text)
+{
+    // Through a string made from the text: without storage for it, that
+    // string warns ("ZroString::ZroString"), nothing is appended, and the
+    // codes are those of the concatenation with an empty text.
+    const ZroStr operand(text);
+    append(operand.storage_, operand.length());
+}
 
 void ZroStr::operator+=(long value) { pasteIn(value); }
 
@@ -789,7 +801,7 @@ unsigned char ZroStr::pasteIn(long value)
 {
     char area[LONG_AREA];
     NumberText number = numberText(area, std::snprintf(area, sizeof area, "%ld", value), LONG_AREA);
-    append(number.text, number.length);
+    *this += number.text;
     return number.formatted ? 1 : 0;
 }
 
@@ -797,7 +809,7 @@ unsigned char ZroStr::pasteIn(double value, const char* format)
 {
     char area[NUMBER_AREA];
     NumberText number = numberText(area, formatDouble(area, value, format), NUMBER_AREA);
-    append(number.text, number.length);
+    *this += number.text;
     return number.formatted ? 1 : 0;
 }
 
