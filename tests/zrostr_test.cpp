@@ -2,6 +2,7 @@
 // substrings.
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "zroi/zrostr.hpp"
@@ -282,101 +283,80 @@ TEST_F(ZroStrTest, AppendingTakesTheCodesAndSizeOfTheConcatenation)
 
 TEST_F(ZroStrTest, ConcatenationWithoutStorage)
 {
+    // Runs `op` with its n-th allocation failing and checks the one text it
+    // writes and the string it leaves (`expected` nullptr: empty, without
+    // storage, 1/2071; otherwise that text with 0/0).
+    const auto failing = [this](unsigned long n, const std::function<ZroStr()>& op,
+                                unsigned function, const char* trace, const char* expected) {
+        clearEvents();
+        failAllocation(n);
+        const ZroStr result = op();
+        expectOnlyText(function, trace);
+        if (expected == nullptr) {
+            expectCodes(result, 1, 2071);
+            EXPECT_EQ(result.dataPointer(), nullptr);
+        } else {
+            expectCodes(result, 0, 0);
+            EXPECT_EQ(text(result), expected);
+        }
+    };
     ZroStr a("abc"), d("d");
-    clearEvents();
-    failAllocation(1);
-    ZroStr sum = a + d;
-    expectOnlyText(74, CONCATENATE_NO_STORAGE);
-    expectCodes(sum, 1, 2071);
-    EXPECT_EQ(sum.dataPointer(), nullptr);
+    const auto plusString = [&] { return a + d; };
+    failing(1, plusString, 74, CONCATENATE_NO_STORAGE, nullptr);
     expectCodes(a, 0, 0);
     EXPECT_EQ(text(a), "abc");
-    // A text operand works on a copy of the string: without storage for the
+
+    // A text operand works on a copy of the string. Without storage for the
     // copy, the copy warns through setStorage and the text is then added to
-    // an empty string (the result carries the codes of that concatenation).
-    clearEvents();
-    failAllocation(1);
-    ZroStr onlyText = a + "d";
-    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
-    expectCodes(onlyText, 0, 0);
-    EXPECT_EQ(text(onlyText), "d");
-    // Without storage for the text made into a string, the copy is the result.
-    clearEvents();
-    failAllocation(2);
-    ZroStr onlyCopy = a + "d";
-    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
-    expectCodes(onlyCopy, 0, 0);
-    EXPECT_EQ(text(onlyCopy), "abc");
-    // Without storage for the concatenation, the result is empty with 1/2071.
-    clearEvents();
-    failAllocation(3);
-    ZroStr none = a + "d";
-    expectOnlyText(74, CONCATENATE_NO_STORAGE);
-    expectCodes(none, 1, 2071);
-    EXPECT_EQ(none.dataPointer(), nullptr);
+    // an empty string (the result carries the codes of that concatenation);
+    // without storage for the text made into a string, the copy is the
+    // result; without storage for the concatenation, the result is empty.
+    const auto plusText = [&] { return a + "d"; };
+    failing(1, plusText, 47, SETSTORAGE_NO_STORAGE, "d");
+    failing(2, plusText, 73, CONSTRUCT_NO_STORAGE, "abc");
+    failing(3, plusText, 74, CONCATENATE_NO_STORAGE, nullptr);
 
     // += of a text whose string gets no storage appends nothing: the string
-    // takes the codes of its concatenation with an empty text.
-    ZroStr t = failedString("t");
-    clearEvents();
-    failAllocation(1);
-    t += "uv";
-    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
-    expectCodes(t, 0, 0);
-    EXPECT_EQ(text(t), "t");
-
-    // += passes the concatenation's warning on and the string ends empty.
-    clearEvents();
-    failAllocation(1);
-    a += 'x';
-    expectOnlyText(74, CONCATENATE_NO_STORAGE);
-    expectCodes(a, 1, 2071);
-    EXPECT_EQ(a.dataPointer(), nullptr);
-    ZroStr u("u");
-    clearEvents();
-    failAllocation(2);
-    u += "vw";
-    expectOnlyText(74, CONCATENATE_NO_STORAGE);
-    expectCodes(u, 1, 2071);
-    EXPECT_EQ(u.dataPointer(), nullptr);
+    // takes the codes of its concatenation with an empty text. += passes the
+    // concatenation's warning on, and the string ends empty.
+    const auto append = [](ZroStr& s, const char* more) {
+        return [&s, more] {
+            s += more;
+            return std::move(s);
+        };
+    };
+    ZroStr t = failedString("t"), u("u"), v("v");
+    failing(1, append(t, "uv"), 73, CONSTRUCT_NO_STORAGE, "t");
+    failing(2, append(u, "vw"), 74, CONCATENATE_NO_STORAGE, nullptr);
+    const auto appendCharacter = [&] {
+        v += 'x';
+        return std::move(v);
+    };
+    failing(1, appendCharacter, 74, CONCATENATE_NO_STORAGE, nullptr);
 
     // A number is appended as its text: the text's string, then the
     // concatenation.
-    ZroStr b("b");
-    clearEvents();
-    failAllocation(1);
-    EXPECT_EQ(b.pasteIn(12L), 1);
-    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
-    expectCodes(b, 0, 0);
-    EXPECT_EQ(text(b), "b");
-    clearEvents();
-    failAllocation(2);
-    EXPECT_EQ(b.pasteIn(12L), 1);
-    expectOnlyText(74, CONCATENATE_NO_STORAGE);
-    expectCodes(b, 1, 2071);
+    const auto pasteNumber = [](ZroStr& s) {
+        return [&s] {
+            EXPECT_EQ(s.pasteIn(12L), 1);
+            return std::move(s);
+        };
+    };
+    ZroStr b("b"), b2("b");
+    failing(1, pasteNumber(b), 73, CONSTRUCT_NO_STORAGE, "b");
+    failing(2, pasteNumber(b2), 74, CONCATENATE_NO_STORAGE, nullptr);
 
-    // + of a character concatenates directly; + of a number works on a copy.
+    // + of a character concatenates directly; + of a number works on a copy
+    // (allocations: the copy, the number's text, the concatenation).
     ZroStr c("c");
-    clearEvents();
-    failAllocation(1);
-    ZroStr withChar = c + 'x';
-    expectOnlyText(74, CONCATENATE_NO_STORAGE);
-    expectCodes(withChar, 1, 2071);
-    EXPECT_EQ(withChar.dataPointer(), nullptr);
-    for (int which = 0; which < 2; ++which) {
-        clearEvents();
-        failAllocation(1); // the copy
-        ZroStr r = which == 0 ? c + 5L : c + 2.5;
-        expectOnlyText(47, SETSTORAGE_NO_STORAGE);
-        expectCodes(r, 0, 0);
-        EXPECT_EQ(text(r), which == 0 ? "5" : "2.500000");
-        clearEvents();
-        failAllocation(3); // the concatenation
-        ZroStr empty = which == 0 ? c + 5L : c + 2.5;
-        expectOnlyText(74, CONCATENATE_NO_STORAGE);
-        expectCodes(empty, 1, 2071);
-        EXPECT_EQ(empty.dataPointer(), nullptr);
-    }
+    const auto plusCharacter = [&] { return c + 'x'; };
+    const auto plusLong = [&] { return c + 5L; };
+    const auto plusDouble = [&] { return c + 2.5; };
+    failing(1, plusCharacter, 74, CONCATENATE_NO_STORAGE, nullptr);
+    failing(1, plusLong, 47, SETSTORAGE_NO_STORAGE, "5");
+    failing(1, plusDouble, 47, SETSTORAGE_NO_STORAGE, "2.500000");
+    failing(3, plusLong, 74, CONCATENATE_NO_STORAGE, nullptr);
+    failing(3, plusDouble, 74, CONCATENATE_NO_STORAGE, nullptr);
 }
 
 TEST_F(ZroStrTest, Substrings)
