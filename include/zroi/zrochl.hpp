@@ -140,9 +140,9 @@ public:
     ZroStr password() const;
     /// Sets the password; 1, 1 with 1/6115, or 0 with 2/2145.
     unsigned char setPassword(const char* text);
-    /// The SSL cipher specification (32 characters).
+    /// The name of the SSL cipher the channel uses (32 characters).
     ZroStr sslCipherSpecification() const;
-    /// Sets the SSL cipher specification; 1, 1 with 1/6115, or 0 with 2/2145.
+    /// Sets the SSL cipher's name; 1, 1 with 1/6115, or 0 with 2/2145.
     unsigned char setSslCipherSpecification(const char* text);
     /// The local address (48 characters).
     ZroStr localAddress() const;
