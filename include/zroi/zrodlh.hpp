@@ -60,20 +60,19 @@ public:
     /// function 10.
     unsigned char pasteIn(ZroMsg& message) override;
 
-    /// Coded character set of the data that follows.
+    /// ZroHdr's description of the data that follows, over the record's
+    /// fields (documented there); the flags are the object's own.
+    ///@{
     int32_t characterSet() const override { return record_.codedCharSetId; }
-    /// Encoding of the data that follows.
     int32_t encoding() const override { return record_.encoding; }
-    /// Format name of the data that follows: the 8 stored characters (up to
-    /// a NUL), trailing blanks kept.
     ZroStr format() const override;
-    /// The object's header flags; they are not part of the record.
+    /// The object's header flags, which are not part of the record.
     int32_t headerFlags() const override { return headerFlags_; }
     void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
     void setEncoding(int32_t value) override { record_.encoding = value; }
-    /// At most 8 characters of `name`, blank padded; null gives eight blanks.
     void setFormat(const char* name) override;
     void setHeaderFlags(int32_t value) override { headerFlags_ = value; }
+    ///@}
 
     // Text fields. Getters return the text up to the first NUL with trailing
     // blanks removed (leading blanks stay). Setters copy at most the field's

@@ -31,7 +31,8 @@ public:
     virtual int32_t characterSet() const = 0;
     /// Encoding of the data that follows the header.
     virtual int32_t encoding() const = 0;
-    /// Format name of the data that follows, all 8 characters.
+    /// Format name of the data that follows: the 8 stored characters (up to
+    /// a NUL), trailing blanks kept.
     virtual ZroStr format() const = 0;
     /// The header's flags.
     virtual int32_t headerFlags() const = 0;
@@ -39,7 +40,9 @@ public:
     virtual void setCharacterSet(int32_t value) = 0;
     /// Sets the encoding of the data that follows (copyOut sets it from the message).
     virtual void setEncoding(int32_t value) = 0;
-    /// Sets the 8-character format field, blank padded.
+    /// Sets the 8-character format field: at most 8 characters of `name`,
+    /// blank padded, eight blanks for null. A cut is noted only in the
+    /// string subsystem's shared copy codes, never in the header.
     virtual void setFormat(const char* name) = 0;
     /// Sets the header's flags.
     virtual void setHeaderFlags(int32_t value) = 0;

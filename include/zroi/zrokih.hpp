@@ -76,16 +76,15 @@ public:
     unsigned char setVersion(int32_t value);
 
     /// @name The header interface
-    /// The description of the data behind the header.
+    /// ZroHdr's description of the data that follows, over the record's
+    /// fields (documented there).
     ///@{
     int32_t characterSet() const override { return record_->codedCharSetId; }
     int32_t encoding() const override { return record_->encoding; }
-    /// All 8 characters of the format field.
     ZroStr format() const override;
     int32_t headerFlags() const override { return record_->headerFlags; }
     void setCharacterSet(int32_t value) override { record_->codedCharSetId = value; }
     void setEncoding(int32_t value) override { record_->encoding = value; }
-    /// Copies at most 8 characters of `name`, blank padded (blanks for nullptr).
     void setFormat(const char* name) override;
     void setHeaderFlags(int32_t value) override { record_->headerFlags = value; }
     ///@}

@@ -78,20 +78,18 @@ public:
     /// On every failure the data offset and the message's description stay.
     unsigned char pasteIn(ZroMsg& message) override;
 
-    /// Coded character set of the data that follows the header.
+    /// ZroHdr's description of the data that follows, over the record's
+    /// fields (documented there).
+    ///@{
     int32_t characterSet() const override { return record_.codedCharSetId; }
-    /// Encoding of the data that follows the header.
     int32_t encoding() const override { return record_.encoding; }
-    /// Format of the data that follows, all 8 characters (blanks kept).
     ZroStr format() const override;
-    /// The header's flags.
     int32_t headerFlags() const override { return record_.headerFlags; }
     void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
     void setEncoding(int32_t value) override { record_.encoding = value; }
-    /// At most 8 characters of `name`, blank padded; nullptr gives 8 blanks.
-    /// A cut is noted only in the string subsystem's shared copy codes.
     void setFormat(const char* name) override;
     void setHeaderFlags(int32_t value) override { record_.headerFlags = value; }
+    ///@}
 
     /// The reference type up to its first NUL, trailing blanks removed.
     ZroStr referenceType() const;

@@ -57,19 +57,18 @@ public:
     /// unchanged. Traced as function 65.
     unsigned char pasteIn(ZroMsg& message) override;
 
-    /// Coded character set of the data that follows.
+    /// ZroHdr's description of the data that follows, over the record's
+    /// fields (documented there).
+    ///@{
     int32_t characterSet() const override { return record_.codedCharSetId; }
-    /// Encoding of the data that follows.
     int32_t encoding() const override { return record_.encoding; }
-    /// Format name of the data that follows: the 8 stored characters (up to
-    /// a NUL), trailing blanks kept.
     ZroStr format() const override;
     int32_t headerFlags() const override { return record_.headerFlags; }
     void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
     void setEncoding(int32_t value) override { record_.encoding = value; }
-    /// At most 8 characters of `name`, blank padded; null gives eight blanks.
     void setFormat(const char* name) override;
     void setHeaderFlags(int32_t value) override { record_.headerFlags = value; }
+    ///@}
 
     // Character fields of 8 characters. Setters copy at most 8 characters
     // and fill the rest with the field's pad character (a null text fills
