@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "zrecs/zrecs.h"
@@ -48,16 +49,24 @@ struct Outcome {
     unsigned long allocations = 0;
 };
 
-// Repeats `operation` n times; it returns true when it worked. Then one
-// more time, counting the allocations it makes.
-template <class F> Outcome repeat(unsigned n, F&& operation)
+// Repeats `operation` n times; it returns true when every call it made
+// succeeded. Then one more time, counting the allocations it makes; last,
+// `check` looks at what that operation left (outside the count, so that the
+// count is the operation's own).
+template <class F, class C> Outcome repeat(unsigned n, F&& operation, C&& check)
 {
     Outcome outcome;
     for (unsigned i = 0; i < n; ++i) outcome.ok &= operation();
     const unsigned long before = zroi_test_allocation_count();
     outcome.ok &= operation();
     outcome.allocations = zroi_test_allocation_count() - before;
+    outcome.ok &= check();
     return outcome;
+}
+
+template <class F> Outcome repeat(unsigned n, F&& operation)
+{
+    return repeat(n, operation, [] { return true; });
 }
 
 // Bodies -------------------------------------------------------------------
@@ -67,10 +76,10 @@ Outcome stringReused(unsigned n, unsigned size)
     const std::string text(size, 's');
     ZroStr body(text.c_str()), in;
     ZroMsg message;
-    return repeat(n, [&] {
-        return message.writeItem(body) && message.setDataOffset(0) && message.readItem(in) &&
-               in.length() == size;
-    });
+    return repeat(
+        n,
+        [&] { return message.writeItem(body) && message.setDataOffset(0) && message.readItem(in); },
+        [&] { return in.length() == size; });
 }
 
 Outcome stringFresh(unsigned n, unsigned size)
@@ -89,10 +98,10 @@ Outcome binaryReused(unsigned n, unsigned size)
     const std::string bytes(size, '\x5a');
     ZroBin body(bytes.data(), size), in;
     ZroMsg message;
-    return repeat(n, [&] {
-        return message.writeItem(body) && message.setDataOffset(0) && message.readItem(in) &&
-               in.dataLength() == size;
-    });
+    return repeat(
+        n,
+        [&] { return message.writeItem(body) && message.setDataOffset(0) && message.readItem(in); },
+        [&] { return in.dataLength() == size; });
 }
 
 Outcome binaryFresh(unsigned n, unsigned size)
@@ -139,11 +148,13 @@ template <class H> Outcome oneHeader(unsigned n, H ChainItems::*which)
     ZroMsg message;
     H& header = out.*which;
     H& read = in.*which;
-    return repeat(n, [&] {
-        return message.writeItem(out.body) && message.writeItem(header) &&
-               message.setDataOffset(0) && message.readItem(read) && message.readItem(in.body) &&
-               in.body.length() == 64;
-    });
+    return repeat(
+        n,
+        [&] {
+            return message.writeItem(out.body) && message.writeItem(header) &&
+                   message.setDataOffset(0) && message.readItem(read) && message.readItem(in.body);
+        },
+        [&] { return in.body.length() == 64 && message.dataLength() == 0; });
 }
 
 // The reference chain: a 64-byte string body written, then a work
@@ -154,25 +165,45 @@ bool chainOnce(ZroMsg& message, ChainItems& out, ChainItems& in)
     return message.writeItem(out.body) && message.writeItem(out.wih) &&
            message.writeItem(out.rfh) && message.writeItem(out.dlh) && message.setDataOffset(0) &&
            message.readItem(in.dlh) && message.readItem(in.rfh) && message.readItem(in.wih) &&
-           message.readItem(in.body) && in.body.length() == 64 &&
-           message.dataOffset() == message.messageLength();
+           message.readItem(in.body);
+}
+
+// What the chain read back: the body, every text, all data taken.
+bool chainRead(const ZroMsg& message, const ChainItems& out, const ChainItems& in)
+{
+    return in.body.length() == 64 && message.dataLength() == 0 &&
+           message.messageLength() ==
+               64 + ZRWIH_LENGTH + ZRRMH_FIXED_LENGTH + 4 * 16 + ZRDLH_LENGTH &&
+           in.rfh.destinationName().compare(out.rfh.destinationName()) == 0 &&
+           in.rfh.sourceEnvironment().compare(out.rfh.sourceEnvironment()) == 0 &&
+           in.dlh.destinationQueueName().compare(out.dlh.destinationQueueName()) == 0 &&
+           in.wih.serviceName().compare(out.wih.serviceName()) == 0 &&
+           in.dlh.format().compare(ZroStr(ZRFMT_REFERENCE_HEADER)) == 0;
 }
 
 Outcome chainReused(unsigned n)
 {
     ChainItems out, in;
     ZroMsg message;
-    return repeat(n, [&] { return chainOnce(message, out, in); });
+    return repeat(
+        n, [&] { return chainOnce(message, out, in); },
+        [&] { return chainRead(message, out, in); });
 }
 
 Outcome chainFresh(unsigned n)
 {
     ChainItems out;
-    return repeat(n, [&] {
-        ChainItems in;
-        ZroMsg message;
-        return chainOnce(message, out, in);
-    });
+    // Each operation destroys the objects of the one before and makes new.
+    std::optional<ChainItems> in;
+    std::optional<ZroMsg> message;
+    return repeat(
+        n,
+        [&] {
+            in.emplace();
+            message.emplace();
+            return chainOnce(*message, out, *in);
+        },
+        [&] { return chainRead(*message, out, *in); });
 }
 
 // The same chain with a listener installed that does nothing: every
