@@ -118,7 +118,14 @@ public:
     /// or 2/2071 when that growth fails; the offset stays.
     unsigned char setDataOffset(unsigned offset)
     {
-        if (offset > messageLength_ && !setMessageLength(offset)) return 0;
+        if (offset > messageLength_) {
+            // Within the buffer the message just gets longer (what
+            // setMessageLength does when it need not grow the buffer).
+            if (offset <= bufferLength_)
+                messageLength_ = offset;
+            else if (!setMessageLength(offset))
+                return 0;
+        }
         dataOffset_ = offset;
         return 1;
     }

@@ -46,14 +46,14 @@ void ZroDlh::operator=(const ZroDlh& other) noexcept
 unsigned char ZroDlh::copyOut(ZroMsg& message)
 {
     return ZroProtocol::putInFront(*this, message, &record_, sizeof record_,
-                                   ZRFMT_DEAD_LETTER_HEADER);
+                                   ZRFMT_DEAD_LETTER_HEADER, ZroProtocol::own(*this, record_));
 }
 
 unsigned char ZroDlh::pasteIn(ZroMsg& message)
 {
     ZroFrame frame(*this, FN_PASTE_IN);
     return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
-                                   ZroProtocol::ownFormat(*this, record_.format));
+                                   ZroProtocol::own(*this, record_));
 }
 
 ZroStr ZroDlh::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }

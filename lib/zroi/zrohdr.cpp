@@ -1,6 +1,7 @@
 // ZroHdr, the structure id test and the item and header protocol.
 #include "zroi/zrohdr.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,30 @@
 #include "zroproto.hpp"
 
 ZROI_IDENT("lib/zroi/zrohdr")
+
+namespace {
+
+// The message's description of its data: encoding, character set, format.
+char* descriptionOf(ZroMsg& message) noexcept
+{
+    return reinterpret_cast<char*>(&message.descriptor()) + offsetof(ZRMD, encoding);
+}
+static_assert(offsetof(ZRMD, codedCharSetId) == offsetof(ZRMD, encoding) + 4 &&
+                  offsetof(ZRMD, format) == offsetof(ZRMD, encoding) + 8,
+              "the descriptor's encoding, character set and format stand together");
+
+// The message now describes an item written by this library: encoding 546,
+// character set 0 and `formatName` (8 characters), as setEncoding,
+// setCharacterSet and setFormat set them while nobody observes.
+void describeNative(ZroMsg& message, const char* formatName) noexcept
+{
+    char* described = descriptionOf(message);
+    const int32_t native[2] = {ZRENC_NATIVE, 0};
+    std::memcpy(described, native, sizeof native);
+    ZroProtocol::putFormat(described + 8, formatName);
+}
+
+} // namespace
 
 ZroHdr::~ZroHdr() = default;
 
@@ -27,6 +52,11 @@ unsigned char ZroProtocol::takeCodes(ZroErr& item, const ZroErr& source)
 {
     item.setCodes(source.completionCode(), source.reasonCode());
     return 0;
+}
+
+void ZroProtocol::setCodes(ZroErr& item, int32_t completion, int32_t reason) noexcept
+{
+    item.setCodes(completion, reason);
 }
 
 unsigned char ZroProtocol::failItem(ZroErr& item, const char* longName, const char* what,
@@ -98,9 +128,7 @@ unsigned char ZroProtocol::replaceText(ZroItm& item, ZroMsg& message, const char
     }
     message.clearMessage();
     const unsigned length = storage > 1 ? copyText(cache.buffer_, text, storage) : 0;
-    message.setEncoding(ZRENC_NATIVE);
-    message.setCharacterSet(0);
-    message.setFormat(formatName);
+    describeNative(message, formatName);
     // An empty text writes nothing and asks no check, as write(0, ...) does.
     if (length == 0) return 1;
     ZroErr& error = message;
@@ -114,14 +142,18 @@ unsigned char ZroProtocol::checkAtDataOffset(ZroItm& item, const ZroMsg& message
                                              const ZroItemFacts& facts)
 {
     if (facts.strucId != nullptr) {
-        if (!ZroItm::structureIdIs(facts.strucId, message))
+        // The id found needs no call: structureIdIs writes a text only when
+        // it is not there.
+        const bool found =
+            message.dataLength() >= 4 && std::memcmp(message.dataPointer(), facts.strucId, 4) == 0;
+        if (!found && !ZroItm::structureIdIs(facts.strucId, message))
             return failItem(item, facts.longName, "::pasteIn (error): wrong structure id",
                             facts.function, ZRRC_STRUC_ID_ERROR);
         if (message.encoding() != ZRENC_NATIVE)
             return failItem(item, facts.longName, "::pasteIn (error): wrong message encoding",
                             facts.function, ZRRC_ENCODING_ERROR);
     }
-    if (!message.formatIs(facts.formatName))
+    if (std::memcmp(message.descriptor().format, facts.formatName, 8) != 0)
         return failItem(item, facts.longName, "::pasteIn (error): wrong message format",
                         facts.function, ZRRC_FORMAT_ERROR);
     return 1;
@@ -134,20 +166,27 @@ unsigned char ZroProtocol::readRecord(ZroItm& item, ZroMsg& message, void* recor
     return 1;
 }
 
-unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header,
-                                                 const char* ownFormat)
+unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header, const char* own)
 {
+    if (own != nullptr && zrecs_quiet()) {
+        // The accessors' values straight from the record; the format's copy
+        // has nothing to report.
+        char* described = descriptionOf(message);
+        std::memcpy(described, own, 8);
+        putFormat(described + 8, own + 8);
+        return 1;
+    }
     const auto describe = [&message, &header](const char* format) -> unsigned char {
         message.setEncoding(header.encoding());
         message.setCharacterSet(header.characterSet());
         message.setFormat(format);
         return 1;
     };
-    if (ownFormat != nullptr) {
+    if (own != nullptr) {
         // The class's own format() is the field's text up to a NUL: the
         // field ended by a NUL reads the same.
         char format[9] = {};
-        std::memcpy(format, ownFormat, 8);
+        std::memcpy(format, own + 8, 8);
         return describe(format);
     }
     // The format comes back as a string; without storage for it the message
@@ -159,12 +198,11 @@ unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header
 }
 
 unsigned char ZroProtocol::takeHeader(ZroHdr& header, ZroMsg& message, void* record,
-                                      unsigned length, const ZroItemFacts& facts,
-                                      const char* ownFormat)
+                                      unsigned length, const ZroItemFacts& facts, const char* own)
 {
     if (!checkAtDataOffset(header, message, facts)) return 0;
     if (!readRecord(header, message, record, length)) return 0;
-    return describeFollowingData(message, header, ownFormat);
+    return describeFollowingData(message, header, own);
 }
 
 unsigned char ZroProtocol::refuseLength(ZroErr& item, ZroMsg& message)
@@ -199,8 +237,17 @@ unsigned char ZroProtocol::makeRoomInFront(ZroHdr& header, ZroMsg& message, unsi
     return 1;
 }
 
-void ZroProtocol::describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName)
+void ZroProtocol::describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName, char* own)
 {
+    if (own != nullptr && zrecs_quiet()) {
+        // What the setters below store, without their calls: while nobody
+        // observes, the two format copies have nothing to report.
+        const char* described = descriptionOf(message);
+        std::memcpy(own, described, 8);
+        putFormat(own + 8, described + 8);
+        describeNative(message, formatName);
+        return;
+    }
     // The header now describes the data that will follow it ...
     char format[9] = {};
     std::memcpy(format, message.descriptor().format, 8);
@@ -226,11 +273,20 @@ unsigned char ZroProtocol::placeInFront(ZroHdr& header, ZroMsg& message, const v
     return 1;
 }
 
+char* ZroProtocol::openInFront(ZroMsg& message, unsigned length) noexcept
+{
+    ZroCac& cache = message;
+    const unsigned held = cache.messageLength_;
+    if (held != 0) std::memmove(cache.buffer_ + length, cache.buffer_, held);
+    cache.dataOffset_ = cache.messageLength_ = length + held;
+    return cache.buffer_;
+}
+
 unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const void* record,
-                                      unsigned length, const char* formatName)
+                                      unsigned length, const char* formatName, char* own)
 {
     bool moved = false;
     if (!makeRoomInFront(header, message, length, &moved)) return 0;
-    describeHeader(header, message, formatName);
+    describeHeader(header, message, formatName, own);
     return placeInFront(header, message, record, length, moved);
 }

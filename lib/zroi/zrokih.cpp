@@ -103,7 +103,8 @@ unsigned char ZroKih::copyOut(ZroMsg& message)
         setCodes(ZRCC_FAILED, ZRRC_WRONG_VERSION);
         return 0;
     }
-    return ZroProtocol::putInFront(*this, message, record_, length, ZRFMT_KOTA_BRIDGE_HEADER);
+    return ZroProtocol::putInFront(*this, message, record_, length, ZRFMT_KOTA_BRIDGE_HEADER,
+                                   ZroProtocol::own(*this, *record_));
 }
 
 unsigned char ZroKih::pasteIn(ZroMsg& message)
@@ -127,8 +128,7 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     }
     // A short message fails here with the structure id consumed.
     if (!ZroProtocol::readRecord(*this, message, bytes + kIdLength, length - kIdLength)) return 0;
-    return ZroProtocol::describeFollowingData(message, *this,
-                                              ZroProtocol::ownFormat(*this, record_->format));
+    return ZroProtocol::describeFollowingData(message, *this, ZroProtocol::own(*this, *record_));
 }
 
 // ---- Character fields -------------------------------------------------------

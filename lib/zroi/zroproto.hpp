@@ -7,7 +7,9 @@
 #ifndef ZROI_LIB_ZROPROTO_HPP
 #define ZROI_LIB_ZROPROTO_HPP
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <typeinfo>
 
 class ZroErr;
@@ -55,7 +57,7 @@ public:
     /// record goes in front of the data, which is moved in place. The data
     /// offset ends at the end of the message. The three steps below, in order.
     static unsigned char putInFront(ZroHdr& header, ZroMsg& message, const void* record,
-                                    unsigned length, const char* formatName);
+                                    unsigned length, const char* formatName, char* own = nullptr);
 
     // The steps of putInFront, for a header whose bytes must be put together
     // between the room check and the write (a record with variable parts is
@@ -73,8 +75,12 @@ public:
                                          bool* moved = nullptr);
     /// The header takes the message's encoding, character set and format
     /// (through its virtual setters); the message then describes the header:
-    /// encoding 546, character set 0, format `formatName`.
-    static void describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName);
+    /// encoding 546, character set 0, format `formatName` (8 characters).
+    /// `own` is the header's description in its record when the setters are
+    /// its class's own (see own()): while nobody listens and no pointer check
+    /// is installed the fields are then set directly, with the same result.
+    static void describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName,
+                               char* own = nullptr);
     /// After makeRoomInFront for `length`: moves all the message's data up by
     /// `length` (unless `moved` says the growth put it there already) and
     /// writes the `length` bytes at `bytes` in front of it in one write; the
@@ -83,6 +89,13 @@ public:
     /// (result 0).
     static unsigned char placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
                                       unsigned length, bool moved = false);
+    /// What placeInFront does while nobody listens and no pointer check is
+    /// installed, when the caller puts the bytes in place itself: after
+    /// makeRoomInFront for `length` (without `moved`), moves all the
+    /// message's data up by `length` and returns the start of the buffer,
+    /// where the caller writes the `length` bytes. The data offset and the
+    /// message length end at the end of the data.
+    static char* openInFront(ZroMsg& message, unsigned length) noexcept;
 
     /// For a length or offset the message's cache cannot address (beyond 32
     /// bits, or beyond a record's 32-bit signed length field): the message
@@ -92,26 +105,55 @@ public:
 
     /// The message takes the header's description of the data behind it; 0
     /// with the format string's codes (2071) when that string gets no storage.
-    /// `ownFormat` is the header's 8-byte format field when its format() is
-    /// its class's own (see ownFormat()): the field is then read directly,
-    /// which gives the same text without a string to allocate.
-    static unsigned char describeFollowingData(ZroMsg& message, ZroHdr& header,
-                                               const char* ownFormat);
+    /// `own` is the header's description in its record when its accessors
+    /// are its class's own (see own()): the fields are then read directly,
+    /// which gives the same values without a string to allocate.
+    static unsigned char describeFollowingData(ZroMsg& message, ZroHdr& header, const char* own);
 
-    /// `field` when `header` is exactly an H, so that its format() is H's
-    /// own and returns the field's text; nullptr for an object of a class
-    /// derived from H, whose format() may say something else.
-    template <class H> static const char* ownFormat(const H& header, const char* field)
+    /// Every record that describes data holds its encoding, coded character
+    /// set and format name as these 16 bytes, in this order.
+    static constexpr std::size_t DESCRIPTION = 16;
+
+    /// The description in `record` (its encoding, then character set and
+    /// format) when `header` is exactly an H, whose accessors of the three
+    /// are the plain fields; nullptr for an object of a class derived from
+    /// H, whose accessors may do something else.
+    template <class H, class R> static char* own(const H& header, R& record)
     {
-        return typeid(header) == typeid(H) ? field : nullptr;
+        static_assert(offsetof(R, codedCharSetId) == offsetof(R, encoding) + 4 &&
+                          offsetof(R, format) == offsetof(R, encoding) + 8 &&
+                          sizeof(record.format) == 8,
+                      "encoding, character set and format stand together");
+        return typeid(header) == typeid(H)
+                   ? reinterpret_cast<char*>(&record) + offsetof(R, encoding)
+                   : nullptr;
+    }
+
+    /// Copies the format name at `name` (8 readable bytes, its text ending at
+    /// the first NUL among them) into the 8-character field `field`, blank
+    /// padded: what ZroStr::copy(field, 8, name, ' ') stores for such a name.
+    static void putFormat(char* field, const char* name) noexcept
+    {
+        uint64_t word;
+        std::memcpy(&word, name, 8);
+        // Non-zero exactly when one of the eight bytes is NUL.
+        if (((word - 0x0101010101010101u) & ~word & 0x8080808080808080u) == 0) {
+            std::memcpy(field, &word, 8);
+            return;
+        }
+        unsigned n = 0;
+        for (; name[n] != '\0'; ++n) field[n] = name[n];
+        for (; n < 8; ++n) field[n] = ' ';
     }
 
     /// Header pasteIn of a fixed-length record: checks, read, hand-over.
     static unsigned char takeHeader(ZroHdr& header, ZroMsg& message, void* record, unsigned length,
-                                    const ZroItemFacts& facts, const char* ownFormat);
+                                    const ZroItemFacts& facts, const char* own);
 
     /// Sets `item`'s codes to `source`'s; result 0.
     static unsigned char takeCodes(ZroErr& item, const ZroErr& source);
+    /// Sets `item`'s codes.
+    static void setCodes(ZroErr& item, int32_t completion, int32_t reason) noexcept;
 
     /// Writes "<longName><what>" under `function` and sets 2/`reason`; result 0.
     static unsigned char failItem(ZroErr& item, const char* longName, const char* what,

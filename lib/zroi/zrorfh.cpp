@@ -118,7 +118,14 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
     unsigned lengths[kPartCount];
     int32_t offsets[kPartCount];
     int32_t total = 0;
-    for (unsigned i = 0; i < kPartCount; ++i) lengths[i] = parts_[i].length();
+    for (unsigned i = 0; i < kPartCount; ++i) {
+        // length(), without the call.
+        const char* text = parts_[i].dataPointer();
+        const void* nul = text != nullptr ? std::memchr(text, 0, parts_[i].storageSize()) : nullptr;
+        lengths[i] = text == nullptr  ? 0
+                     : nul != nullptr ? static_cast<unsigned>(static_cast<const char*>(nul) - text)
+                                      : parts_[i].storageSize();
+    }
     if (!zroparts::layOut(lengths, kPartCount, kFixed, offsets, total))
         return ZroProtocol::refuseLength(*this, message);
     for (unsigned i = 0; i < kPartCount; ++i) {
@@ -130,12 +137,24 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
 
     if (!ZroProtocol::makeRoomInFront(*this, message, size)) return 0;
 
+    char* own = ZroProtocol::own(*this, record_);
+    if (own != nullptr && zrecs_quiet()) {
+        // Nobody observes the write: the header is put together straight in
+        // front of the data, as the write below would leave it.
+        ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER, own);
+        char* to = ZroProtocol::openInFront(message, size);
+        std::memcpy(to, &record_, kFixed);
+        for (unsigned i = 0; i < kPartCount; ++i)
+            if (lengths[i] != 0) std::memcpy(to + offsets[i], parts_[i].dataPointer(), lengths[i]);
+        return 1;
+    }
+
     // The whole header is put together in storage of its own and written in
     // one step, after the fixed part has taken the message's description.
     // The storage is kept for the next copyOut of this header.
     scratch_.clearMessage();
     if (!scratch_.moreBytes(size)) return ZroProtocol::takeCodes(*this, scratch_);
-    ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER);
+    ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER, own);
     char* to = scratch_.bufferPointer();
     std::memcpy(to, &record_, kFixed);
     for (unsigned i = 0; i < kPartCount; ++i)
@@ -166,7 +185,7 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     // allocates nothing), and which the codes saved here do for its codes.
     int64_t furthest = kFixed;
     bool outside = false;
-    ZroErr unmade; // the codes of the first text that could not be taken
+    int32_t unmade[2] = {ZRCC_OK, 0}; // the codes of the first text that could not be taken
     for (unsigned i = 0; i < kPartCount; ++i) {
         const int32_t length = record_.*kPartFields[i].length;
         const int32_t offset = record_.*kPartFields[i].offset;
@@ -176,10 +195,13 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
             continue;
         }
         ZroStr& part = parts_[i];
-        const ZroErr before = part;
+        const int32_t before[2] = {part.completionCode(), part.reasonCode()};
         if (!part.set(data + offset, static_cast<unsigned>(length))) {
-            if (unmade.completionCode() == ZRCC_OK) ZroProtocol::takeCodes(unmade, part);
-            ZroProtocol::takeCodes(part, before);
+            if (unmade[0] == ZRCC_OK) {
+                unmade[0] = part.completionCode();
+                unmade[1] = part.reasonCode();
+            }
+            ZroProtocol::setCodes(part, before[0], before[1]);
             continue;
         }
         part.clearErrorCodes();
@@ -189,7 +211,10 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     // A text that could not be taken is reported first, with its own codes:
     // the record may be sound, and the caller learns why a text it was sent
     // is missing.
-    if (unmade.completionCode() != ZRCC_OK) return ZroProtocol::takeCodes(*this, unmade);
+    if (unmade[0] != ZRCC_OK) {
+        ZroProtocol::setCodes(*this, unmade[0], unmade[1]);
+        return 0;
+    }
     if (outside)
         return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
                                      fnPasteIn, ZRRC_INSUFFICIENT_DATA);
@@ -206,6 +231,5 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     if (next > UINT32_MAX) return ZroProtocol::refuseLength(*this, message);
     if (!message.setDataOffset(static_cast<unsigned>(next)))
         return ZroProtocol::takeCodes(*this, message);
-    return ZroProtocol::describeFollowingData(message, *this,
-                                              ZroProtocol::ownFormat(*this, record_.format));
+    return ZroProtocol::describeFollowingData(message, *this, ZroProtocol::own(*this, record_));
 }

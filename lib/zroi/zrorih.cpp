@@ -49,14 +49,14 @@ void ZroRih::operator=(const ZroRih& other) noexcept
 unsigned char ZroRih::copyOut(ZroMsg& message)
 {
     return ZroProtocol::putInFront(*this, message, &record_, sizeof record_,
-                                   ZRFMT_RPX_BRIDGE_HEADER);
+                                   ZRFMT_RPX_BRIDGE_HEADER, ZroProtocol::own(*this, record_));
 }
 
 unsigned char ZroRih::pasteIn(ZroMsg& message)
 {
     ZroFrame frame(*this, FN_PASTE_IN);
     return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
-                                   ZroProtocol::ownFormat(*this, record_.format));
+                                   ZroProtocol::own(*this, record_));
 }
 
 ZroStr ZroRih::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }

@@ -42,15 +42,15 @@ void ZroWih::operator=(const ZroWih& other) noexcept
 
 unsigned char ZroWih::copyOut(ZroMsg& message)
 {
-    return ZroProtocol::putInFront(*this, message, &record_, sizeof record_,
-                                   ZRFMT_WORK_INFO_HEADER);
+    return ZroProtocol::putInFront(*this, message, &record_, sizeof record_, ZRFMT_WORK_INFO_HEADER,
+                                   ZroProtocol::own(*this, record_));
 }
 
 unsigned char ZroWih::pasteIn(ZroMsg& message)
 {
     // The structure length is carried, not checked: the record is always 120 bytes.
     return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
-                                   ZroProtocol::ownFormat(*this, record_.format));
+                                   ZroProtocol::own(*this, record_));
 }
 
 ZroStr ZroWih::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }
