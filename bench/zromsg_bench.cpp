@@ -23,6 +23,13 @@
 //                     (the KOTA bridge and work information headers have none:
 //                     their character getters keep the blanks).
 //   PlainFields/<class>: struct copies of the same fields.
+//   FieldText/Dlh:    zroi::fieldText of every text field of a dead-letter
+//                     header's record (picked from its field table before the
+//                     loop): a view of each field in place, trailing blanks
+//                     left out where the field's getter removes them; nothing
+//                     allocated.
+//   PlainFields/DlhTexts: struct copies of the same fields (every text field
+//                     of the table, the structure id and format included).
 //
 // Each message case sets the counter "allocations": zroi's allocations per
 // iteration.
@@ -37,6 +44,7 @@
 #include "zroalloc.hpp"
 #include "zrobench.hpp"
 #include "zroi/zrodlh.hpp"
+#include "zroi/zrofields.hpp"
 #include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zrorfh.hpp"
@@ -243,6 +251,41 @@ void PlainFields(benchmark::State& state, std::vector<unsigned> widths)
     }
 }
 
+void FieldTextDlh(benchmark::State& state)
+{
+    ZroDlh header;
+    header.setDestinationQueueName("DEAD.QUEUE      ");
+    header.setDestinationQueueManagerName("QM1   ");
+    header.setPutApplicationName("bench   ");
+    header.setPutDate("20260101");
+    header.setPutTime("1200    ");
+    const ZRDLH& record = header.record();
+    // The text fields picked from the table once, as the baseline's widths are.
+    std::vector<const zroi::Field*> texts;
+    for (const zroi::Field& field : zroi::fields<ZRDLH>())
+        if (field.kind == zroi::FieldKind::text) texts.push_back(&field);
+    const unsigned long before = zroi_test_allocation_count();
+    std::size_t characters = 0;
+    for (auto _ : state) {
+        for (const zroi::Field* field : texts) {
+            const std::string_view text = zroi::fieldText(*field, &record);
+            benchmark::DoNotOptimize(text.data());
+            characters += text.size();
+        }
+    }
+    benchmark::DoNotOptimize(characters);
+    countAllocations(state, before, zroi_test_allocation_count());
+}
+
+// The widths of the text fields of R's table, in its order.
+template <class R> std::vector<unsigned> textWidths()
+{
+    std::vector<unsigned> widths;
+    for (const zroi::Field& field : zroi::fields<R>())
+        if (field.kind == zroi::FieldKind::text) widths.push_back(field.width);
+    return widths;
+}
+
 constexpr int kSizes[] = {64, 4096, 1 << 20};
 
 BENCHMARK(StringBodyReused)->Name("StringBody/reused")->Arg(64)->Arg(4096)->Arg(1 << 20);
@@ -264,6 +307,8 @@ BENCHMARK(TextGettersRfh)->Name("TextGetters/Rfh");
 BENCHMARK_CAPTURE(PlainFields, Rfh, {8});
 BENCHMARK(TextGettersRih)->Name("TextGetters/Rih");
 BENCHMARK_CAPTURE(PlainFields, Rih, {8, 8});
+BENCHMARK(FieldTextDlh)->Name("FieldText/Dlh");
+BENCHMARK_CAPTURE(PlainFields, DlhTexts, textWidths<ZRDLH>());
 
 std::vector<RatioRow> ratioRows()
 {
@@ -282,6 +327,7 @@ std::vector<RatioRow> ratioRows()
     for (const char* owner : {"Msg", "Dlh", "Rfh", "Rih"})
         rows.push_back(
             {std::string("TextGetters/") + owner, std::string("PlainFields/") + owner, 0});
+    rows.push_back({"FieldText/Dlh", "PlainFields/DlhTexts", 1.5});
     return rows;
 }
 

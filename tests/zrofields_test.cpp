@@ -54,6 +54,7 @@ std::vector<std::string> patterns(uint32_t width)
         std::string(width, 'w'),                             // full, no terminator
         "  a b" + std::string(width, ' '),                   // leading, inner, trailing blanks
         std::string("x \0  z", 6) + std::string(width, 'q'), // a NUL inside
+        std::string("abcdefghij k  \0z", 16),                // a NUL after blanks, past 8
     };
     for (std::string& p : all) p.resize(width, ' ');
     return all;
