@@ -3,9 +3,11 @@
 // assignment, the description accessors, and the refusals of pasteIn.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "zrohdrtest.hpp"
 #include "zroi/zrodlh.hpp"
+#include "zroi/zrogmo.hpp"
 #include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zrorfh.hpp"
@@ -36,7 +38,10 @@ struct Image {
 template <class H> struct Header;
 
 template <> struct Header<ZroDlh> {
-    static HeaderFacts facts() { return {"DLH ", "ZRDEAD  ", "ZroDeadLetterHeader", 172, 10, true}; }
+    static HeaderFacts facts()
+    {
+        return {"DLH ", "ZRDEAD  ", "ZroDeadLetterHeader", 172, 10, true};
+    }
     static std::string fresh()
     {
         return Image(172).chars(0, "DLH ").i32(4, 1).i32(108, 546).blanks(116, 8).bytes;
@@ -175,11 +180,13 @@ template <class H> std::string written(H& header)
     return std::string(message.bufferPointer(), message.messageLength());
 }
 
-template <class H> class ZroHeaderProtocolTest : public ZroHeaderTest {};
+template <class H> class ZroHeaderProtocolTest : public ZroHeaderTest {
+};
 using AllHeaders = ::testing::Types<ZroDlh, ZroKih, ZroRfh, ZroRih, ZroWih>;
 TYPED_TEST_SUITE(ZroHeaderProtocolTest, AllHeaders);
 
-template <class H> class ZroFixedHeaderTest : public ZroHeaderTest {};
+template <class H> class ZroFixedHeaderTest : public ZroHeaderTest {
+};
 using FixedHeaders = ::testing::Types<ZroDlh, ZroRih, ZroWih>;
 TYPED_TEST_SUITE(ZroFixedHeaderTest, FixedHeaders);
 
@@ -345,4 +352,183 @@ TYPED_TEST(ZroFixedHeaderTest, RecordCannotBeWritten)
     EXPECT_EQ(received.message.dataOffset(), 5u);
     EXPECT_EQ(received.message.formatIs(facts.formatName), 1);
     EXPECT_STREQ(header.format().dataPointer(), "        ");
+}
+
+namespace {
+
+// A binary field that takes a value of exactly its width.
+template <class H> struct BinaryField {
+    unsigned offset;
+    unsigned width;
+    unsigned function; // of its failure text, and of its frame when traced
+    bool traced;
+    const char* text;
+    unsigned char (*set)(H&, const ZroBin&);
+    void (*setBytes)(H&, const unsigned char*);
+    ZroBin (*get)(const H&);
+};
+
+// The bytes of the record (a header's as it writes them), the field at
+// `offset` blanked out when `width` is not 0.
+std::string around(ZroHdr& header, unsigned offset, unsigned width)
+{
+    ZroMsg message;
+    message.setFormat(header.format().dataPointer());
+    message.setEncoding(header.encoding());
+    message.setCharacterSet(header.characterSet());
+    EXPECT_EQ(header.copyOut(message), 1);
+    std::string bytes(message.bufferPointer(), message.messageLength());
+    return bytes.replace(offset, width, width, '-');
+}
+std::string around(ZroGmo3& options, unsigned offset, unsigned width)
+{
+    std::string bytes(reinterpret_cast<const char*>(&options.record()), sizeof(ZRGMO));
+    return bytes.replace(offset, width, width, '-');
+}
+
+} // namespace
+
+TEST_F(ZroHeaderTest, BinaryFieldsTakeTheirWidthOnly)
+{
+    auto check = [this](auto object, const auto& field) {
+        SCOPED_TRACE(field.text);
+        // The values are made before the events are cleared: building a
+        // binary is traced too.
+        const std::string bytes(field.width + 8, 'b');
+        const ZroBin value(bytes.data(), field.width), empty;
+        std::vector<ZroBin> wrong;
+        for (unsigned length : {1u, field.width - 1, field.width + 1, field.width + 8})
+            wrong.emplace_back(bytes.data(), length);
+        const std::string rest = around(object, field.offset, field.width);
+        clearEvents();
+        EXPECT_EQ(field.set(object, value), 1);
+        expectNoText();
+        if (field.traced)
+            expectFrame(field.function, 0);
+        else
+            EXPECT_TRUE(records().empty());
+        EXPECT_TRUE(field.get(object) == value);
+        EXPECT_EQ(around(object, field.offset, field.width), rest);
+        EXPECT_EQ(around(object, 0, 0).substr(field.offset, field.width),
+                  bytes.substr(0, field.width));
+        // Any other length: refused with 2/6111, the value kept.
+        for (const ZroBin& other : wrong) {
+            clearEvents();
+            EXPECT_EQ(field.set(object, other), 0) << other.dataLength();
+            expectCodes(object, ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
+            expectOnlyText(field.function, field.text);
+            if (field.traced) expectFrame(field.function, ZRRC_BINARY_DATA_LENGTH_ERROR);
+            EXPECT_TRUE(field.get(object) == value);
+        }
+        // Empty: zeros, a success that keeps the codes.
+        clearEvents();
+        EXPECT_EQ(field.set(object, empty), 1);
+        expectCodes(object, ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
+        if (field.traced) expectFrame(field.function, ZRRC_BINARY_DATA_LENGTH_ERROR);
+        EXPECT_EQ(field.get(object).isNull(), 1);
+        EXPECT_EQ(field.get(object).dataLength(), field.width);
+        // The pointer form: untraced, silent, no more than the width; no
+        // pointer gives zeros.
+        object.clearErrorCodes();
+        clearEvents();
+        field.setBytes(object, reinterpret_cast<const unsigned char*>(bytes.data()));
+        EXPECT_TRUE(events().empty());
+        EXPECT_TRUE(field.get(object) == value);
+        EXPECT_EQ(around(object, field.offset, field.width), rest);
+        clearEvents();
+        field.setBytes(object, nullptr);
+        EXPECT_TRUE(events().empty());
+        EXPECT_EQ(field.get(object).isNull(), 1);
+        expectCodes(object, 0, 0);
+        // Without storage the getter gives an empty value and 2/2071.
+        failAllocation(1);
+        const ZroBin none = field.get(object);
+        EXPECT_EQ(none.dataLength(), 0u);
+        expectCodes(none, ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+        expectCodes(object, 0, 0);
+    };
+    check(ZroKih(), BinaryField<ZroKih>{
+                        76, 8, 61, true,
+                        "ZroKOTABridgeHeader::setFacilityToken (error): binary data length error\n",
+                        [](ZroKih& h, const ZroBin& v) { return h.setFacilityToken(v); },
+                        [](ZroKih& h, const unsigned char* b) { h.setFacilityToken(b); },
+                        [](const ZroKih& h) { return h.facilityToken(); }});
+    check(ZroRih(),
+          BinaryField<ZroRih>{
+              64, 16, 66, true,
+              "ZroRPXBridgeHeader::setTransactionInstanceId (error): binary data length error",
+              [](ZroRih& h, const ZroBin& v) { return h.setTransactionInstanceId(v); },
+              [](ZroRih& h, const unsigned char* b) { h.setTransactionInstanceId(b); },
+              [](const ZroRih& h) { return h.transactionInstanceId(); }});
+    check(ZroWih(),
+          BinaryField<ZroWih>{72, 16, 78, false,
+                              "ZroWorkHeader::setMessageToken (error): binary data length error\n",
+                              [](ZroWih& h, const ZroBin& v) { return h.setMessageToken(v); },
+                              [](ZroWih& h, const unsigned char* b) { h.setMessageToken(b); },
+                              [](const ZroWih& h) { return h.messageToken(); }});
+    check(ZroRfh(),
+          BinaryField<ZroRfh>{40, 24, 42, false,
+                              "ZroReferenceHeader::setInstanceId (error): binary data length error",
+                              [](ZroRfh& h, const ZroBin& v) { return h.setInstanceId(v); },
+                              [](ZroRfh& h, const unsigned char* b) { h.setInstanceId(b); },
+                              [](const ZroRfh& h) { return h.instanceId(); }});
+    check(ZroGmo3(), BinaryField<ZroGmo3>{
+                         80, 16, 64, true,
+                         "ZroGetMessageOptions::setMessageToken (error): binary data length error",
+                         [](ZroGmo3& g, const ZroBin& v) { return g.setMessageToken(v); },
+                         [](ZroGmo3& g, const unsigned char* b) { g.setMessageToken(b); },
+                         [](const ZroGmo3& g) { return g.messageToken(); }});
+}
+
+TYPED_TEST(ZroFixedHeaderTest, UncheckedFieldsAreCarried)
+{
+    // The integers at 4 and 8 (version, and structure length or a spare)
+    // are never checked: a record that says 9 and 300 is read as the
+    // class's length and written back as it came.
+    const HeaderFacts facts = Header<TypeParam>::facts();
+    TypeParam valid = Header<TypeParam>::filled();
+    Image image(facts.length);
+    std::memcpy(&image.bytes[0], &valid.record(), facts.length);
+    image.i32(4, 9).i32(8, 300);
+    const std::string data = image.bytes + "trailing data";
+    Received received(data.data(), facts.length + 13, facts.formatName);
+    TypeParam header;
+    ASSERT_EQ(header.pasteIn(received.message), 1);
+    EXPECT_EQ(received.message.dataOffset(), 5 + facts.length);
+    EXPECT_EQ(written(header), image.bytes);
+}
+
+namespace {
+// Reports its flags doubled: copies take the flags through the virtual getter.
+class DoublingDlh : public ZroDlh {
+public:
+    int32_t headerFlags() const override { return 2 * ZroDlh::headerFlags(); }
+};
+} // namespace
+
+TEST_F(ZroHeaderTest, DeadLetterFlagsStayWithTheObject)
+{
+    // Copies take them (through the virtual getter); the message never
+    // holds them, and a read leaves them alone.
+    ZroDlh header = Header<ZroDlh>::filled();
+    header.setHeaderFlags(0x5A5A);
+    ZroDlh copy(header), assigned;
+    assigned = header;
+    EXPECT_EQ(copy.headerFlags(), 0x5A5A);
+    EXPECT_EQ(assigned.headerFlags(), 0x5A5A);
+    DoublingDlh doubling;
+    doubling.setHeaderFlags(5);
+    ZroDlh fromDoubling(doubling), assignedFromDoubling;
+    assignedFromDoubling = doubling;
+    EXPECT_EQ(fromDoubling.headerFlags(), 10);
+    EXPECT_EQ(assignedFromDoubling.headerFlags(), 10);
+
+    ZroDlh plain = Header<ZroDlh>::filled();
+    ZroMsg withFlags, withoutFlags;
+    ASSERT_EQ(withFlags.writeItem(header), 1);
+    ASSERT_EQ(withoutFlags.writeItem(plain), 1);
+    EXPECT_EQ(messageBytes(withFlags), messageBytes(withoutFlags));
+    withFlags.setDataOffset(0);
+    ASSERT_EQ(withFlags.readItem(assigned), 1);
+    EXPECT_EQ(assigned.headerFlags(), 0x5A5A);
 }

@@ -88,8 +88,8 @@ TEST_F(ZroLeakTest, ExitListCopyRefusedByAPointerCheckFails)
         if (which == 2) refuse(channel.record().sendExitDataList, 1, 2);
         EXPECT_EQ(channel.setSendExitName(name), 0);
         EXPECT_EQ(channel.completionCode(), ZRCC_FAILED);
-        EXPECT_EQ(channel.reasonCode(), which == 0 ? ZRRC_SOURCE_BUFFER_ERROR
-                                                   : ZRRC_TARGET_BUFFER_ERROR);
+        EXPECT_EQ(channel.reasonCode(),
+                  which == 0 ? ZRRC_SOURCE_BUFFER_ERROR : ZRRC_TARGET_BUFFER_ERROR);
     }
 }
 
@@ -141,8 +141,9 @@ TEST_F(ZroLeakTest, StaticCopyIntoALongerField)
 TEST_F(ZroLeakTest, DoublesWithZeroDigitsInTheFormat)
 {
     const std::pair<const char*, const char*> rows[] = {
-        {"%10.2f", "      3.14"}, {"%.0f", "3"},     {"%010.3f", "000003.142"},
-        {"%-10.1f|", "3.1       |"}, {"%.10f", "3.1415926536"}, {"%0.0f", "3"}};
+        {"%10.2f", "      3.14"},  {"%.0f", "3"},
+        {"%010.3f", "000003.142"}, {"%-10.1f|", "3.1       |"},
+        {"%.10f", "3.1415926536"}, {"%0.0f", "3"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.first);
         ZroStr text;
@@ -201,8 +202,7 @@ TEST(ZroTraceFile, EveryCallIsOneLine)
     const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z tid=\d+ )";
     const std::vector<std::string> expected = {
         stamp + "comp=31 func=1 text  begin", stamp + "comp=0 func=0 hook  4",
-        stamp + "comp=31 func=9 entry 0",
-        stamp + "comp=0 func=0 check 0x[0-9a-f]+\\+1 mode=2 -> 0",
+        stamp + "comp=31 func=9 entry 0", stamp + "comp=0 func=0 check 0x[0-9a-f]+\\+1 mode=2 -> 0",
         stamp + "comp=31 func=9 exit  2004"};
     // The calls of each run, from its "begin" on; returns how many runs.
     auto expectRuns = [&](const std::vector<std::string>& lines) {

@@ -119,37 +119,6 @@ std::string described(const ZroMsg& m)
 
 } // namespace
 
-TEST_F(ZroRfhTest, DefaultHeaderWrites108BytesAtTheirOffsets)
-{
-    ZroRfh h;
-    EXPECT_EQ(h.encoding(), 546);
-    EXPECT_EQ(h.characterSet(), 0);
-    EXPECT_EQ(text(h.format()), "        ");
-    EXPECT_EQ(h.headerFlags(), 1);
-    EXPECT_EQ(text(h.referenceType()), "");
-    EXPECT_EQ(h.instanceId().dataLength(), 24u);
-    EXPECT_EQ(h.instanceId().isNull(), 1);
-    EXPECT_EQ(text(h.sourceEnvironment()) + text(h.sourceName()) +
-                  text(h.destinationEnvironment()) + text(h.destinationName()),
-              "");
-    expectCodes(h, 0, 0);
-
-    ZroMsg message;
-    EXPECT_EQ(message.writeItem(h), 1);
-    std::string expected(108, '\0');
-    expected.replace(0, 4, "RMH ");
-    putInt(expected, 4, 1);
-    putInt(expected, 8, 108);
-    putInt(expected, 12, 546);
-    expected.replace(20, 8, "        ");
-    putInt(expected, 28, 1);
-    for (unsigned part = 0; part < 4; ++part) setPart(expected, part, 108, 0);
-    ASSERT_EQ(message.messageLength(), 108u);
-    EXPECT_EQ(std::string(message.bufferPointer(), 108), expected);
-    EXPECT_EQ(described(message), "ZRHREF  |546|0|108");
-    expectNoText();
-}
-
 TEST_F(ZroRfhTest, CopyOutLaysTheFourTextsOutBehindTheFixedPart)
 {
     ZroMsg message;
@@ -209,52 +178,6 @@ TEST_F(ZroRfhTest, CopyOutLaysTheFourTextsOutBehindTheFixedPart)
     setPart(again, 3, 112, 0);
     EXPECT_EQ(fixed, again);
     EXPECT_EQ(std::string(m2.bufferPointer() + 108, 14), "ABCD0123456789");
-}
-
-TEST_F(ZroRfhTest, RoundTripThroughTwoHeadersAndABody)
-{
-    ZroMsg message;
-    ZroStr body("payload");
-    message.writeItem(body);
-    message.setCharacterSet(850);
-
-    ZroRfh inner;
-    inner.setSourceName("inner source");
-    inner.setDestinationName("inner destination");
-    inner.setReferenceType("IN");
-    ZroRfh outer;
-    outer.setSourceEnvironment("env");
-    outer.setDestinationEnvironment("denv");
-    outer.setReferenceType("OUTER");
-    outer.setHeaderFlags(3);
-    outer.setInstanceId(ZroBin("abcdefghijklmnopqrstuvwx", 24));
-    ASSERT_EQ(message.writeItem(inner), 1);
-    ASSERT_EQ(message.writeItem(outer), 1);
-    const unsigned outerLength = 108 + 3 + 4, innerLength = 108 + 12 + 17;
-    EXPECT_EQ(message.messageLength(), outerLength + innerLength + 7);
-
-    message.setDataOffset(0);
-    ZroRfh first, second;
-    ASSERT_EQ(message.readItem(first), 1);
-    EXPECT_EQ(shown(first), shown(outer));
-    EXPECT_EQ(described(message), "ZRHREF  |546|0|" + std::to_string(outerLength));
-    ASSERT_EQ(message.readItem(second), 1);
-    EXPECT_EQ(shown(second), shown(inner));
-    EXPECT_EQ(described(message), "ZRSTR   |546|850|" + std::to_string(outerLength + innerLength));
-    ZroStr read;
-    ASSERT_EQ(message.readItem(read), 1);
-    EXPECT_EQ(text(read), "payload");
-    expectCodes(first, 0, 0);
-    expectNoText();
-
-    // Parts of length 0 are not read: a header that held texts keeps them.
-    message.setDataOffset(0);
-    message.setFormat("ZRHREF  ");
-    ZroRfh old = oldHeader();
-    ASSERT_EQ(message.readItem(old), 1);
-    EXPECT_EQ(text(old.sourceEnvironment()) + "," + text(old.sourceName()) + "," +
-                  text(old.destinationEnvironment()) + "," + text(old.destinationName()),
-              "env,old1,denv,old3");
 }
 
 TEST_F(ZroRfhTest, PasteInChecksInOrderAndLeavesEverythingBeforeTheFixedPartIsTaken)
@@ -884,42 +807,6 @@ TEST_F(ZroRfhTest, InstanceIdReferenceTypeAndFormat)
     EXPECT_EQ(text(h.destinationName()), longText);
     h.setDestinationName(nullptr);
     EXPECT_EQ(h.destinationName().length(), 0u);
-}
-
-TEST_F(ZroRfhTest, CopyAndAssignmentCarryTheFixedPartAndTexts)
-{
-    // A source with a fixed part no setter makes: version 2, spares 7, 8, 9.
-    std::string bytes = fixedPart(112) + "sEnv";
-    putInt(bytes, 4, 2);
-    putInt(bytes, 96, 7);
-    putInt(bytes, 100, 8);
-    putInt(bytes, 104, 9);
-    setPart(bytes, 0, 108, 4);
-    ZroMsg message;
-    receive(message, bytes);
-    ZroRfh source;
-    ASSERT_EQ(source.pasteIn(message), 1);
-    source.setDestinationName("dName");
-    source.setInstanceId(ZroBin("x", 1)); // 2/6111
-
-    ZroRfh copy(source);
-    expectCodes(copy, 2, 6111);
-    EXPECT_EQ(shown(copy), shown(source));
-    EXPECT_EQ(fixedBytesOf(copy), fixedBytesOf(source));
-    EXPECT_EQ(fixedBytesOf(copy).substr(96, 12), bytes.substr(96, 12));
-    copy.setDestinationName("changed");
-    EXPECT_EQ(text(source.destinationName()), "dName");
-
-    ZroRfh assigned = oldHeader();
-    assigned = source;
-    expectCodes(assigned, 2, 6111);
-    EXPECT_EQ(shown(assigned), shown(source));
-    EXPECT_EQ(fixedBytesOf(assigned), fixedBytesOf(source));
-
-    const std::string before = shown(assigned);
-    ZroRfh& self = assigned;
-    assigned = self;
-    EXPECT_EQ(shown(assigned), before);
 }
 
 TEST_F(ZroRfhTest, WrittenAgainItAllocatesNothingAndCopiesKeepTheirOwnStorage)
