@@ -243,46 +243,6 @@ TEST_F(ZroChainTest, ReadInTheWrongOrder)
     EXPECT_EQ(message.dataOffset(), kBodyAt);
 }
 
-TEST_F(ZroChainTest, CheckOrderOnTheOutermostHeader)
-{
-    // Everything wrong at first; each step puts one thing right, and the
-    // next check in order decides, with the data offset and record kept.
-    ZroDlh valid = deadLetterHeader();
-    std::vector<char> bytes(172);
-    std::memcpy(bytes.data(), &valid.record(), 172);
-    bytes[0] = 'X';
-    ZroDlh header = target<ZroDlh>();
-    {
-        Received received(bytes.data(), 171, "ZRHWIH  ");
-        received.message.setEncoding(785);
-        expectRefused(kDlh, header, received.message, ZRRC_STRUC_ID_ERROR);
-    }
-    bytes[0] = 'D';
-    {
-        Received received(bytes.data(), 171, "ZRHWIH  ");
-        received.message.setEncoding(785);
-        expectRefused(kDlh, header, received.message, ZRRC_ENCODING_ERROR);
-    }
-    {
-        Received received(bytes.data(), 171, "ZRHWIH  ");
-        expectRefused(kDlh, header, received.message, ZRRC_FORMAT_ERROR);
-    }
-    {
-        Received received(bytes.data(), 171, "ZRDEAD  ");
-        expectRefused(kDlh, header, received.message, ZRRC_INSUFFICIENT_DATA);
-    }
-    Received received(bytes.data(), 172, "ZRDEAD  ");
-    clearEvents();
-    EXPECT_EQ(header.pasteIn(received.message), 1);
-    expectFrame(10, 6114);
-    EXPECT_EQ(received.message.dataOffset(), 5u + 172);
-}
-
-TEST_F(ZroChainTest, EveryTruncatedDeadLetterHeader)
-{
-    expectEveryTruncatedLength(kDlh, deadLetterHeader());
-}
-
 namespace {
 
 // A message in a user buffer of `size` bytes holding `held` bytes of data

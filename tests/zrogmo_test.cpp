@@ -158,32 +158,6 @@ struct GmoName {
 using GmoTypes = ::testing::Types<Gmo2, Gmo3>;
 TYPED_TEST_SUITE(ZroGmoBothTest, GmoTypes, GmoName);
 
-TYPED_TEST(ZroGmoBothTest, ResolvedQueueNameEndsAtNulWithoutTrailingBlanks)
-{
-    TypeParam g;
-    unsigned char* field = bytesOf(g) + 24;
-    // The field holds `n` characters at `text`, the rest blanks.
-    auto nameWith = [&](const char* text, std::size_t n) {
-        std::memset(field, ' ', 48);
-        std::memcpy(field, text, n);
-        return std::string(g.resolvedQueueName().dataPointer());
-    };
-    EXPECT_EQ(nameWith("Q1", 2), "Q1");
-    EXPECT_EQ(nameWith("  QUEUE.A  \0junk", 16), "  QUEUE.A");
-    EXPECT_EQ(nameWith("", 0), "");
-    std::memset(field, 0, 48);
-    EXPECT_EQ(g.resolvedQueueName().length(), 0u);
-    // No NUL at all: every one of the 48 characters, nothing read beyond.
-    const char* full = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuv";
-    std::memcpy(field, full, 48);
-    std::memset(field + 48, 'x', 4); // the word at 72, readable but not part of the name
-    ZroStr name = g.resolvedQueueName();
-    EXPECT_EQ(name.length(), 48u);
-    EXPECT_EQ(std::string(name.dataPointer()), full);
-    this->expectCodes(g, 0, 0);
-    this->expectNoText();
-}
-
 TYPED_TEST(ZroGmoBothTest, ResolvedQueueNameWithoutStorage)
 {
     TypeParam g;
