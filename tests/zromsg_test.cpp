@@ -102,9 +102,13 @@ TEST_F(ZroMsgTest, AssignmentKeepsTheMostSevereCodes)
     char bytes[64] = "payload";
     failed.write(sizeof bytes, bytes);
     failed.setGroupId(ZroBin(bytes, 3)); // 2/6111 on the source
+    failed.setPriority(4);
+    failed.setSpareWord(12);
     ZroMsg target;
     target = failed;
     expectCodes(target, 2, 6111);
+    EXPECT_EQ(target.priority(), 4);
+    EXPECT_EQ(target.spareWord(), 12u);
     EXPECT_EQ(target.messageLength(), sizeof bytes);
     EXPECT_EQ(std::memcmp(target.bufferPointer(), bytes, sizeof bytes), 0);
 

@@ -119,67 +119,6 @@ std::string described(const ZroMsg& m)
 
 } // namespace
 
-TEST_F(ZroRfhTest, CopyOutLaysTheFourTextsOutBehindTheFixedPart)
-{
-    ZroMsg message;
-    ZroStr body("0123456789");
-    message.writeItem(body);
-    message.setCharacterSet(850);
-
-    ZroRfh h;
-    h.setSourceEnvironment("SrcEnv");
-    h.setSourceName("SrcName1");
-    h.setDestinationEnvironment("D");
-    h.setDestinationName("DestinationName");
-    h.setReferenceType("FILE");
-    h.setHeaderFlags(5);
-    unsigned char id[24];
-    for (unsigned i = 0; i < 24; ++i) id[i] = static_cast<unsigned char>(0xA0 + i);
-    h.setInstanceId(id);
-    h.setInstanceId(ZroBin("short", 5)); // fails: codes that copyOut must leave alone
-    clearEvents();
-
-    EXPECT_EQ(h.copyOut(message), 1);
-    std::string expected(108, '\0');
-    expected.replace(0, 4, "RMH ");
-    putInt(expected, 4, 1);
-    putInt(expected, 8, 138);
-    putInt(expected, 12, 546);
-    putInt(expected, 16, 850);
-    expected.replace(20, 8, "ZRSTR   ");
-    putInt(expected, 28, 5);
-    expected.replace(32, 4, "FILE");
-    expected.replace(40, 24, reinterpret_cast<const char*>(id), 24);
-    setPart(expected, 0, 108, 6);
-    setPart(expected, 1, 114, 8);
-    setPart(expected, 2, 122, 1);
-    setPart(expected, 3, 123, 15);
-    expected += "SrcEnvSrcName1DDestinationName0123456789";
-    ASSERT_EQ(message.messageLength(), 148u);
-    EXPECT_EQ(std::string(message.bufferPointer(), 148), expected);
-    EXPECT_EQ(described(message), "ZRHREF  |546|0|148");
-    EXPECT_EQ(text(h.format()), "ZRSTR   ");
-    EXPECT_EQ(h.characterSet(), 850);
-    expectCodes(h, 2, 6111);
-    expectNoText();
-
-    // One text only: the empty parts share the offset of the part after them.
-    ZroRfh one;
-    one.setSourceEnvironment("ABCD");
-    ZroMsg m2;
-    m2.writeItem(body);
-    EXPECT_EQ(m2.writeItem(one), 1);
-    std::string fixed(m2.bufferPointer(), 108);
-    std::string again = fixed;
-    putInt(again, 8, 112);
-    setPart(again, 0, 108, 4);
-    setPart(again, 1, 112, 0);
-    setPart(again, 2, 112, 0);
-    setPart(again, 3, 112, 0);
-    EXPECT_EQ(fixed, again);
-    EXPECT_EQ(std::string(m2.bufferPointer() + 108, 14), "ABCD0123456789");
-}
-
 TEST_F(ZroRfhTest, PasteInChecksInOrderAndLeavesEverythingBeforeTheFixedPartIsTaken)
 {
     struct Row {
