@@ -28,6 +28,7 @@
 #include "zroalloc.hpp"
 #include "zroi/zrobin.hpp"
 #include "zroi/zrochl.hpp"
+#include "zroi/zrocnv.hpp"
 #include "zroi/zrodlh.hpp"
 #include "zroi/zrogmo.hpp"
 #include "zroi/zrogmo2.hpp"
@@ -218,6 +219,31 @@ Outcome chainListener(unsigned n)
     return outcome;
 }
 
+// The reference chain as it comes from another platform, in the byte order
+// 273 and the character set 500, converted to native into a reused message.
+Outcome convertChain(unsigned n)
+{
+    ChainItems out, in;
+    ZroMsg foreign, message;
+    ZroCnv converter;
+    const bool made = foreign.writeItem(out.body) && foreign.writeItem(out.wih) &&
+                      foreign.writeItem(out.rfh) && foreign.writeItem(out.dlh) &&
+                      foreign.setDataOffset(0) && converter.convert(foreign, 273, 500) &&
+                      foreign.encoding() == 273;
+    return repeat(
+        n,
+        [&] {
+            message = foreign;
+            return made && converter.convert(message, ZRENC_NATIVE, 0);
+        },
+        [&] {
+            // Read as any native chain.
+            return message.readItem(in.dlh) && message.readItem(in.rfh) &&
+                   message.readItem(in.wih) && message.readItem(in.body) &&
+                   chainRead(message, out, in);
+        });
+}
+
 // Text getters of a header read back: every one of the dead-letter header.
 Outcome dlhGetters(unsigned n)
 {
@@ -396,6 +422,10 @@ const Scenario kScenarios[] = {
      chainReused},
     {"chain/fresh", 1000, "the same chain into a new message, read into new objects", chainFresh},
     {"chain/listener", 1000, "the reused chain with a listener that does nothing", chainListener},
+    {"convert/chain", 1000,
+     "the reference chain in byte order 273 and character set 500: assigned to a reused "
+     "message and converted to native",
+     convertChain},
     {"getters/dlh", 1000, "every text getter of a dead-letter header", dlhGetters},
     {"trigger/message", 1000, "trigger message written and read, reused message", triggerMessage},
     {"trigger/characters", 1000, "trigger message to its character form", triggerCharacters},
