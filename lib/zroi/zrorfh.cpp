@@ -135,31 +135,25 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
     record_.strucLength = total;
     const unsigned size = static_cast<unsigned>(total);
 
-    if (!ZroProtocol::makeRoomInFront(*this, message, size)) return 0;
+    bool moved = false;
+    if (!ZroProtocol::makeRoomInFront(*this, message, size, &moved)) return 0;
 
     char* own = ZroProtocol::own(*this, record_);
-    if (own != nullptr && zrecs_quiet()) {
-        // Nobody observes the write: the header is put together straight in
-        // front of the data, as the write below would leave it.
-        ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER, own);
-        char* to = ZroProtocol::openInFront(message, size);
+    ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER, own);
+    if (zrecs_quiet()) {
+        // Nobody observes the writes: the header is put together straight in
+        // front of the data, as they would leave it.
+        char* to = ZroProtocol::openInFront(message, size, moved);
         std::memcpy(to, &record_, kFixed);
         for (unsigned i = 0; i < kPartCount; ++i)
             if (lengths[i] != 0) std::memcpy(to + offsets[i], parts_[i].dataPointer(), lengths[i]);
         return 1;
     }
-
-    // The whole header is put together in storage of its own and written in
-    // one step, after the fixed part has taken the message's description.
-    // The storage is kept for the next copyOut of this header.
-    scratch_.clearMessage();
-    if (!scratch_.moreBytes(size)) return ZroProtocol::takeCodes(*this, scratch_);
-    ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER, own);
-    char* to = scratch_.bufferPointer();
-    std::memcpy(to, &record_, kFixed);
-    for (unsigned i = 0; i < kPartCount; ++i)
-        if (lengths[i] != 0) std::memcpy(to + offsets[i], parts_[i].dataPointer(), lengths[i]);
-    return ZroProtocol::placeInFront(*this, message, to, size);
+    // The fixed part carries the description the header takes now; each text
+    // is then written straight from its string.
+    ZroPiece pieces[1 + kPartCount] = {{&record_, kFixed}};
+    for (unsigned i = 0; i < kPartCount; ++i) pieces[1 + i] = {parts_[i].dataPointer(), lengths[i]};
+    return ZroProtocol::placeInFront(*this, message, pieces, 1 + kPartCount, moved);
 }
 
 unsigned char ZroRfh::pasteIn(ZroMsg& message)
