@@ -204,6 +204,8 @@ protected:
     unsigned char assign(const ZroStr& other);
 
 private:
+    friend class ZroProtocol; // reads a header's texts into the strings in place
+
     /// A new string holding the `na` bytes at `a` then the `nb` bytes at `b`.
     static ZroStr concatenate(const char* a, std::size_t na, const char* b, std::size_t nb);
     /// Appends `n` bytes at `text` as += does: exact new storage, codes of

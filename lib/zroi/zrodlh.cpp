@@ -45,15 +45,13 @@ void ZroDlh::operator=(const ZroDlh& other) noexcept
 
 unsigned char ZroDlh::copyOut(ZroMsg& message)
 {
-    return ZroProtocol::putInFront(*this, message, &record_, sizeof record_,
-                                   ZRFMT_DEAD_LETTER_HEADER, ZroProtocol::own(*this, record_));
+    return ZroProtocol::putRecordInFront(*this, message, record_, ZRFMT_DEAD_LETTER_HEADER);
 }
 
 unsigned char ZroDlh::pasteIn(ZroMsg& message)
 {
     ZroFrame frame(*this, FN_PASTE_IN);
-    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
-                                   ZroProtocol::own(*this, record_));
+    return ZroProtocol::takeRecord(*this, message, record_, kFacts);
 }
 
 ZroStr ZroDlh::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }

@@ -14,11 +14,6 @@ ZROI_IDENT("lib/zroi/zrohdr")
 
 namespace {
 
-// The message's description of its data: encoding, character set, format.
-char* descriptionOf(ZroMsg& message) noexcept
-{
-    return reinterpret_cast<char*>(&message.descriptor()) + offsetof(ZRMD, encoding);
-}
 static_assert(offsetof(ZRMD, codedCharSetId) == offsetof(ZRMD, encoding) + 4 &&
                   offsetof(ZRMD, format) == offsetof(ZRMD, encoding) + 8,
               "the descriptor's encoding, character set and format stand together");
@@ -28,7 +23,7 @@ static_assert(offsetof(ZRMD, codedCharSetId) == offsetof(ZRMD, encoding) + 4 &&
 // setCharacterSet and setFormat set them while nobody observes.
 void describeNative(ZroMsg& message, const char* formatName) noexcept
 {
-    char* described = descriptionOf(message);
+    char* described = ZroProtocol::descriptionOf(message);
     const int32_t native[2] = {ZRENC_NATIVE, 0};
     std::memcpy(described, native, sizeof native);
     ZroProtocol::putFormat(described + 8, formatName);
@@ -102,12 +97,6 @@ unsigned copyText(char* to, const char* text, unsigned storage) noexcept
     return copied;
 }
 
-bool overlap(const char* a, std::size_t na, const char* b, std::size_t nb) noexcept
-{
-    const auto x = reinterpret_cast<std::uintptr_t>(a), y = reinterpret_cast<std::uintptr_t>(b);
-    return x < y + nb && y < x + na;
-}
-
 } // namespace
 
 unsigned char ZroProtocol::replaceText(ZroItm& item, ZroMsg& message, const char* text,
@@ -171,7 +160,7 @@ unsigned char ZroProtocol::describeFollowingData(ZroMsg& message, ZroHdr& header
     if (own != nullptr && zrecs_quiet()) {
         // The accessors' values straight from the record; the format's copy
         // has nothing to report.
-        char* described = descriptionOf(message);
+        char* described = ZroProtocol::descriptionOf(message);
         std::memcpy(described, own, 8);
         putFormat(described + 8, own + 8);
         return 1;
@@ -242,7 +231,7 @@ void ZroProtocol::describeHeader(ZroHdr& header, ZroMsg& message, const char* fo
     if (own != nullptr && zrecs_quiet()) {
         // What the setters below store, without their calls: while nobody
         // observes, the two format copies have nothing to report.
-        const char* described = descriptionOf(message);
+        const char* described = ZroProtocol::descriptionOf(message);
         std::memcpy(own, described, 8);
         putFormat(own + 8, described + 8);
         describeNative(message, formatName);

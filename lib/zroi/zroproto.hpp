@@ -12,6 +12,12 @@
 #include <cstring>
 #include <typeinfo>
 
+#include "zrecs/zrecs.h"
+#include "zrobytes.hpp"
+#include "zroi/zrodefs.h"
+#include "zroi/zromsg.hpp"
+#include "zroi/zrostr.hpp"
+
 class ZroErr;
 class ZroHdr;
 class ZroItm;
@@ -159,6 +165,144 @@ public:
     /// Header pasteIn of a fixed-length record: checks, read, hand-over.
     static unsigned char takeHeader(ZroHdr& header, ZroMsg& message, void* record, unsigned length,
                                     const ZroItemFacts& facts, const char* own);
+
+    /// The message's description of its data: its encoding, character set
+    /// and format, which stand together in the descriptor as in a record.
+    static char* descriptionOf(ZroMsg& message) noexcept
+    {
+        return reinterpret_cast<char*>(&message.descriptor()) + offsetof(ZRMD, encoding);
+    }
+
+    /// True when the `n` bytes at `a` and those at `b` share a byte.
+    static bool overlap(const void* a, std::size_t na, const void* b, std::size_t nb) noexcept
+    {
+        const auto x = reinterpret_cast<std::uintptr_t>(a), y = reinterpret_cast<std::uintptr_t>(b);
+        return x < y + nb && y < x + na;
+    }
+
+    /// ZroStr::set(data, length) of `text` (data given, length > 0), its
+    /// common case here: nobody observes and the string holds storage of
+    /// the size the text needs, which the bytes then go into.
+    static unsigned char setText(ZroStr& text, const char* data, unsigned length)
+    {
+        if (zrecs_quiet() && length - 1u < text.size_ && length + 1u >= text.size_) {
+            const bool hasNul = zrobytes::findNul(data, length) < length;
+            if ((hasNul ? length : length + 1) == text.size_) {
+                zrobytes::move(text.storage_, data, length);
+                if (!hasNul) text.storage_[length] = '\0';
+                return 1;
+            }
+        }
+        return text.set(data, length);
+    }
+
+    /// The length of `text`, found as length() finds it.
+    static unsigned lengthOf(const ZroStr& text) noexcept
+    {
+        return text.storage_ != nullptr ? zrobytes::findNul(text.storage_, text.size_) : 0;
+    }
+
+    /// After a quiet check that the buffer has room for `length` bytes in
+    /// front of all the data (see putRecordInFront), the header takes the
+    /// message's description from `own` on, the message describes the
+    /// header by `formatName`, and the data moves up by `length`: the start
+    /// of the buffer, where the caller puts the header, is returned.
+    static char* openQuietly(ZroMsg& message, char* own, const char* formatName,
+                             unsigned length) noexcept
+    {
+        char* described = descriptionOf(message);
+        std::memcpy(own, described, 8);
+        putFormat(own + 8, described + 8);
+        const int32_t native[2] = {ZRENC_NATIVE, 0};
+        std::memcpy(described, native, sizeof native);
+        putFormat(described + 8, formatName);
+        ZroCac& cache = message;
+        const unsigned held = cache.messageLength_;
+        char* buffer = cache.buffer_;
+        if (held != 0) std::memmove(buffer + length, buffer, held);
+        cache.dataOffset_ = cache.messageLength_ = held + length;
+        return buffer;
+    }
+
+    /// True when, with nobody observing, the message's buffer has room for
+    /// `length` bytes in front of all its data (putInFront would not grow
+    /// it) and the header's `record` of `size` bytes lies outside it.
+    static bool roomQuietly(const ZroMsg& message, unsigned length, const void* record,
+                            unsigned size) noexcept
+    {
+        const ZroCac& cache = message;
+        return zrecs_quiet() && cache.bufferLength_ >= length &&
+               cache.messageLength_ <= cache.bufferLength_ - length &&
+               !overlap(record, size, cache.buffer_, cache.bufferLength_);
+    }
+
+    /// With nobody observing: the data at the data offset, when it holds at
+    /// least `length` bytes that start with the item's structure id, the
+    /// message's encoding is 546 and its format the item's (the checks of
+    /// checkAtDataOffset, all holding); else nullptr.
+    static const char* checkedQuietly(const ZroMsg& message, unsigned length,
+                                      const ZroItemFacts& facts) noexcept
+    {
+        const ZroCac& cache = message;
+        if (!zrecs_quiet() || cache.bufferLength_ == 0 ||
+            cache.messageLength_ - cache.dataOffset_ < length)
+            return nullptr;
+        const char* data = cache.buffer_ + cache.dataOffset_;
+        const ZRMD& descriptor = message.descriptor();
+        if (std::memcmp(data, facts.strucId, 4) != 0 || descriptor.encoding != ZRENC_NATIVE ||
+            std::memcmp(descriptor.format, facts.formatName, 8) != 0)
+            return nullptr;
+        return data;
+    }
+
+    /// The message takes the description at `own` (a header's, read from
+    /// its record), as describeFollowingData does while nobody observes.
+    static void describeQuietly(ZroMsg& message, const char* own) noexcept
+    {
+        char* described = descriptionOf(message);
+        std::memcpy(described, own, 8);
+        putFormat(described + 8, own + 8);
+    }
+
+    /// copyOut of an H whose whole record R is its header: putInFront. The
+    /// common case is done here, where the record's size is known: nobody
+    /// listens and no pointer check is installed, the buffer has room for
+    /// header and data, and H's accessors are its own. Then no step has
+    /// anything to report and the bytes and fields end as putInFront leaves
+    /// them.
+    template <class H, class R>
+    static unsigned char putRecordInFront(H& header, ZroMsg& message, R& record,
+                                          const char* formatName)
+    {
+        constexpr unsigned length = sizeof(R);
+        char* own = ZroProtocol::own(header, record);
+        if (own != nullptr && roomQuietly(message, length, &record, length)) {
+            std::memcpy(openQuietly(message, own, formatName, length), &record, length);
+            return 1;
+        }
+        return putInFront(header, message, &record, length, formatName, own);
+    }
+
+    /// pasteIn of an H whose whole record R is its header: takeHeader, with
+    /// the common case done here as in putRecordInFront: nobody observes,
+    /// the record is there whole and every check holds (a check that fails
+    /// takes takeHeader, which reports it).
+    template <class H, class R>
+    static unsigned char takeRecord(H& header, ZroMsg& message, R& record,
+                                    const ZroItemFacts& facts)
+    {
+        constexpr unsigned length = sizeof(R);
+        char* own = ZroProtocol::own(header, record);
+        ZroCac& cache = message;
+        const char* data = own != nullptr ? checkedQuietly(message, length, facts) : nullptr;
+        if (data != nullptr && !overlap(&record, length, cache.buffer_, cache.bufferLength_)) {
+            std::memcpy(&record, data, length);
+            cache.dataOffset_ += length;
+            describeQuietly(message, own);
+            return 1;
+        }
+        return takeHeader(header, message, &record, length, facts, own);
+    }
 
     /// Sets `item`'s codes to `source`'s; result 0.
     static unsigned char takeCodes(ZroErr& item, const ZroErr& source);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "zrobytes.hpp"
 #include "zrofield.hpp"
 #include "zroframe.hpp"
 #include "zroi/zrocac.hpp"
@@ -118,14 +119,7 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
     unsigned lengths[kPartCount];
     int32_t offsets[kPartCount];
     int32_t total = 0;
-    for (unsigned i = 0; i < kPartCount; ++i) {
-        // length(), without the call.
-        const char* text = parts_[i].dataPointer();
-        const void* nul = text != nullptr ? std::memchr(text, 0, parts_[i].storageSize()) : nullptr;
-        lengths[i] = text == nullptr  ? 0
-                     : nul != nullptr ? static_cast<unsigned>(static_cast<const char*>(nul) - text)
-                                      : parts_[i].storageSize();
-    }
+    for (unsigned i = 0; i < kPartCount; ++i) lengths[i] = ZroProtocol::lengthOf(parts_[i]);
     if (!zroparts::layOut(lengths, kPartCount, kFixed, offsets, total))
         return ZroProtocol::refuseLength(*this, message);
     for (unsigned i = 0; i < kPartCount; ++i) {
@@ -135,10 +129,20 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
     record_.strucLength = total;
     const unsigned size = static_cast<unsigned>(total);
 
+    char* own = ZroProtocol::own(*this, record_);
+    if (own != nullptr && ZroProtocol::roomQuietly(message, size, &record_, kFixed)) {
+        // Nobody observes and the buffer has room: the header is put together
+        // straight in front of the data, as the steps below would leave it.
+        char* to = ZroProtocol::openQuietly(message, own, ZRFMT_REFERENCE_HEADER, size);
+        std::memcpy(to, &record_, kFixed);
+        for (unsigned i = 0; i < kPartCount; ++i)
+            if (lengths[i] != 0)
+                zrobytes::move(to + offsets[i], parts_[i].dataPointer(), lengths[i]);
+        return 1;
+    }
+
     bool moved = false;
     if (!ZroProtocol::makeRoomInFront(*this, message, size, &moved)) return 0;
-
-    char* own = ZroProtocol::own(*this, record_);
     ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER, own);
     if (zrecs_quiet()) {
         // Nobody observes the writes: the header is put together straight in
@@ -158,11 +162,15 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
 
 unsigned char ZroRfh::pasteIn(ZroMsg& message)
 {
-    if (!ZroProtocol::checkAtDataOffset(*this, message, kFacts)) return 0;
+    // With nobody observing and every check holding the checks need no call.
+    if (ZroProtocol::checkedQuietly(message, kFixed, kFacts) == nullptr) {
+        if (!ZroProtocol::checkAtDataOffset(*this, message, kFacts)) return 0;
+        if (message.dataLength() < kFixed)
+            return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME,
+                                         "::pasteIn (error): insufficient data", fnPasteIn,
+                                         ZRRC_INSUFFICIENT_DATA);
+    }
     const unsigned available = message.dataLength();
-    if (available < kFixed)
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
-                                     fnPasteIn, ZRRC_INSUFFICIENT_DATA);
 
     // From here on the fixed part and each text that fits are replaced even
     // when a later check fails; the message's data offset and description
@@ -190,7 +198,7 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
         }
         ZroStr& part = parts_[i];
         const int32_t before[2] = {part.completionCode(), part.reasonCode()};
-        if (!part.set(data + offset, static_cast<unsigned>(length))) {
+        if (!ZroProtocol::setText(part, data + offset, static_cast<unsigned>(length))) {
             if (unmade[0] == ZRCC_OK) {
                 unmade[0] = part.completionCode();
                 unmade[1] = part.reasonCode();
@@ -225,5 +233,10 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     if (next > UINT32_MAX) return ZroProtocol::refuseLength(*this, message);
     if (!message.setDataOffset(static_cast<unsigned>(next)))
         return ZroProtocol::takeCodes(*this, message);
-    return ZroProtocol::describeFollowingData(message, *this, ZroProtocol::own(*this, record_));
+    const char* own = ZroProtocol::own(*this, record_);
+    if (own != nullptr && zrecs_quiet()) {
+        ZroProtocol::describeQuietly(message, own);
+        return 1;
+    }
+    return ZroProtocol::describeFollowingData(message, *this, own);
 }

@@ -48,15 +48,13 @@ void ZroRih::operator=(const ZroRih& other) noexcept
 
 unsigned char ZroRih::copyOut(ZroMsg& message)
 {
-    return ZroProtocol::putInFront(*this, message, &record_, sizeof record_,
-                                   ZRFMT_RPX_BRIDGE_HEADER, ZroProtocol::own(*this, record_));
+    return ZroProtocol::putRecordInFront(*this, message, record_, ZRFMT_RPX_BRIDGE_HEADER);
 }
 
 unsigned char ZroRih::pasteIn(ZroMsg& message)
 {
     ZroFrame frame(*this, FN_PASTE_IN);
-    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
-                                   ZroProtocol::own(*this, record_));
+    return ZroProtocol::takeRecord(*this, message, record_, kFacts);
 }
 
 ZroStr ZroRih::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }

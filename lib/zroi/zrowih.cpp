@@ -42,15 +42,13 @@ void ZroWih::operator=(const ZroWih& other) noexcept
 
 unsigned char ZroWih::copyOut(ZroMsg& message)
 {
-    return ZroProtocol::putInFront(*this, message, &record_, sizeof record_, ZRFMT_WORK_INFO_HEADER,
-                                   ZroProtocol::own(*this, record_));
+    return ZroProtocol::putRecordInFront(*this, message, record_, ZRFMT_WORK_INFO_HEADER);
 }
 
 unsigned char ZroWih::pasteIn(ZroMsg& message)
 {
     // The structure length is carried, not checked: the record is always 120 bytes.
-    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
-                                   ZroProtocol::own(*this, record_));
+    return ZroProtocol::takeRecord(*this, message, record_, kFacts);
 }
 
 ZroStr ZroWih::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }

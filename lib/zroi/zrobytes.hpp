@@ -1,0 +1,91 @@
+// Small byte operations the message paths make many times over short texts:
+// finding a NUL and copying a few bytes without a library call.
+#ifndef ZROI_LIB_ZROBYTES_HPP
+#define ZROI_LIB_ZROBYTES_HPP
+
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zrobytes {
+
+// Eight bytes are looked at as one word where the first byte in memory is
+// the lowest of it; elsewhere one byte at a time.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kWords = true;
+#else
+constexpr bool kWords = false;
+#endif
+
+inline uint64_t word(const char* at) noexcept
+{
+    uint64_t w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+}
+
+/// The top bit of every byte of `w` that is 0, and no other bit.
+inline uint64_t nulBytes(uint64_t w) noexcept
+{
+    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
+    return ~(((w & low7) + low7) | w | low7);
+}
+
+/// The place of the first NUL among the `n` bytes at `text`, or `n` when
+/// there is none. Reads those bytes only.
+inline unsigned findNul(const char* text, unsigned n) noexcept
+{
+    unsigned i = 0;
+#if defined(__SSE2__)
+    if (n >= 16) {
+        // Sixteen bytes at a time, the last sixteen for the rest.
+        const __m128i zero = _mm_setzero_si128();
+        const auto nuls = [&zero](const char* at) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
+        };
+        for (; i + 16 <= n; i += 16)
+            if (const unsigned mask = nuls(text + i)) return i + __builtin_ctz(mask);
+        if (i == n) return n;
+        const unsigned mask = nuls(text + n - 16);
+        return mask != 0 ? n - 16 + __builtin_ctz(mask) : n;
+    }
+#endif
+    if (kWords && n >= 8) {
+        for (; i + 8 <= n; i += 8)
+            if (const uint64_t nul = nulBytes(word(text + i)))
+                return i + static_cast<unsigned>(__builtin_ctzll(nul)) / 8;
+        if (i == n) return n;
+        // The last eight bytes; those in front of the rest hold no NUL.
+        const uint64_t nul = nulBytes(word(text + n - 8));
+        return nul != 0 ? n - 8 + static_cast<unsigned>(__builtin_ctzll(nul)) / 8 : n;
+    }
+    while (i < n && text[i] != '\0') ++i;
+    return i;
+}
+
+/// memmove of `n` bytes; up to 16 without a call (everything is read before
+/// anything is written, so the ranges may overlap).
+inline void move(char* to, const char* from, unsigned n) noexcept
+{
+    if (n >= 8 && n <= 16) {
+        const uint64_t head = word(from), tail = word(from + n - 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4 && n < 8) {
+        uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + n - 4, &tail, 4);
+    } else {
+        std::memmove(to, from, n);
+    }
+}
+
+} // namespace zrobytes
+
+#endif // ZROI_LIB_ZROBYTES_HPP
