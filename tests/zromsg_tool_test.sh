@@ -6,6 +6,7 @@
 #   zromsg_tool_test.sh ZROMSG SAMPLES readable NAME EDIT EXPECTED [DUMP OPTIONS...]
 #   zromsg_tool_test.sh ZROMSG SAMPLES badjson TEXT EXPECTED
 #   zromsg_tool_test.sh ZROMSG SAMPLES usage EXPECTED [ZROMSG ARGUMENTS...]
+#   zromsg_tool_test.sh ZROMSG SAMPLES version VERSION
 #
 # roundtrip: NAME.json composes to the checked-in NAME.bin; dump --json of
 #   NAME.bin composes back to the same bytes; the text dump reads the whole chain.
@@ -16,6 +17,7 @@
 # badjson: compose of TEXT (or @empty: an empty file; @deep: 100000 nested
 #   arrays; @latin1: a text that is not UTF-8) fails with status 2 and EXPECTED on stderr, and writes nothing.
 # usage: zromsg ARGUMENTS... fails with status 2 and EXPECTED on stderr.
+# version: zromsg --version names VERSION for the tool and for the library.
 set -u
 
 tool=$1 samples=$2 case=$3
@@ -148,6 +150,12 @@ usage)
     run "$@"
     expect_status 2
     expect_in err "$expected"
+    ;;
+
+version)
+    run --version
+    expect_status 0
+    [ "$(cat "$work/out")" = "zromsg $1 (libzroi $1)" ] || fail "--version does not say $1"
     ;;
 
 *)

@@ -8,9 +8,11 @@
 // offset, takes the record and hands the header's description back to the
 // message, so that the message then names the next item.
 //
-//     ZroMsg message;            // holding a string body
-//     ZroDlh header;
-//     message.writeItem(header); // header.format() is now "ZRSTR   "
+// ```cpp
+// ZroMsg message;            // holding a string body
+// ZroDlh header;
+// message.writeItem(header); // header.format() is now "ZRSTR   "
+// ```
 #ifndef ZROI_ZROHDR_HPP
 #define ZROI_ZROHDR_HPP
 

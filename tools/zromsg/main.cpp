@@ -3,6 +3,7 @@
 //
 //   zromsg dump [--format NAME] [--json] FILE|-
 //   zromsg compose FILE.json|- -o OUT|-
+//   zromsg --version
 //
 // Exit status: 0 done; 1 the chain breaks (dump) or the library fails
 // (compose); 2 a usage error, input that cannot be read, or a description
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "zroi/zroversion.h"
 #include "zromsg_core.hpp"
 
 namespace {
@@ -25,6 +27,7 @@ namespace {
 const char usage[] =
     "usage: zromsg dump [--format NAME] [--json] FILE|-\n"
     "       zromsg compose FILE.json|- -o OUT|-\n"
+    "       zromsg --version\n"
     "\n"
     "dump     reads the message data in FILE (- for standard input) and shows its\n"
     "         headers, outermost first, and its body. The first item is the one\n"
@@ -263,6 +266,11 @@ int main(int argc, char** argv)
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "zromsg: out of memory\n");
         return 1;
+    }
+    if (command == "--version") {
+        // The headers the tool was built with, and the library it runs with.
+        std::printf("zromsg %s (libzroi %s)\n", ZROI_VERSION_STRING, zroi_version());
+        return 0;
     }
     if (command == "-h" || command == "--help" || command == "help") {
         std::fputs(usage, stdout);
