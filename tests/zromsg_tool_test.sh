@@ -18,6 +18,12 @@
 #   arrays; @latin1: a text that is not UTF-8) fails with status 2 and EXPECTED on stderr, and writes nothing.
 # usage: zromsg ARGUMENTS... fails with status 2 and EXPECTED on stderr.
 # version: zromsg --version names VERSION for the tool and for the library.
+# foreign: NAME.bin converted to FORM (ENCODING:CCSID) is the checked-in
+#   foreign/NAME.ENCODING-CCSID.bin and converts back to NAME.bin; dump of the
+#   foreign form shows the same items, offsets and field values as dump of
+#   NAME.bin, and its dump --json composes back to the foreign bytes.
+# unconvertible: NAME.bin edited by EDIT cannot be converted to FORM: status
+#   1, EXPECTED on stderr, no output written.
 set -u
 
 tool=$1 samples=$2 case=$3
@@ -156,6 +162,50 @@ version)
     run --version
     expect_status 0
     [ "$(cat "$work/out")" = "zromsg $1 (libzroi $1)" ] || fail "--version does not say $1"
+    ;;
+
+foreign)
+    name=$1 form=$2
+    shift 2
+    foreign="$samples/foreign/$name.${form/:/-}.bin"
+    run convert "$@" --to "$form" "$samples/$name.bin" -o "$work/to.bin"
+    expect_status 0
+    [ ! -s "$work/err" ] || expect_in err "warning: ZroConverter::convert (warning): unknown format"
+    cmp "$foreign" "$work/to.bin" || fail "$foreign is not what convert makes (regenerate it)"
+    run convert "$@" --from "$form" --to 546:0 "$foreign" -o "$work/back.bin"
+    expect_status 0
+    cmp "$samples/$name.bin" "$work/back.bin" || fail "$foreign does not convert back to $name.bin"
+
+    run dump "$@" --json "$samples/$name.bin"
+    expect_status 0
+    jq -S 'del(.notes)' "$work/out" >"$work/native.json"
+    run dump "$@" --encoding "${form%:*}" --ccsid "${form#*:}" --json "$foreign"
+    expect_status 0
+    expect_in out "\"encoding\": ${form%:*}"
+    expect_not_in out 'does not give these bytes back'
+    cp "$work/out" "$work/foreign.json"
+    jq -S 'del(.notes, .foreign, .encoding, .ccsid, .headers[].encoding, .headers[].ccsid,
+              .body.encoding, .body.ccsid)' "$work/foreign.json" >"$work/seen.json"
+    diff "$work/native.json" "$work/seen.json" >&2 ||
+        fail "dump of $foreign shows other items or values than dump of $name.bin"
+    run compose "$work/foreign.json" -o "$work/again.bin"
+    expect_status 0
+    cmp "$foreign" "$work/again.bin" || fail "compose of dump --json of $foreign gives other bytes"
+
+    run dump "$@" --encoding "${form%:*}" --ccsid "${form#*:}" "$foreign"
+    expect_status 0
+    expect_in out "foreign message: encoding ${form%:*} and character set ${form#*:} as given"
+    expect_in out "[encoding ${form%:*}, character set ${form#*:}]"
+    ;;
+
+unconvertible)
+    name=$1 edit=$2 form=$3 expected=$4
+    shift 4
+    edit "$name" "$edit"
+    run convert "$@" --to "$form" "$work/edited.bin" -o "$work/made.bin"
+    expect_status 1
+    expect_in err "$expected"
+    [ ! -e "$work/made.bin" ] || fail "convert wrote output for data it cannot convert"
     ;;
 
 *)

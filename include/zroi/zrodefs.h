@@ -46,8 +46,21 @@ constexpr int32_t ZRRC_FORMAT_ERROR = 6119;             ///< message format is n
 constexpr int32_t ZRRC_STRUC_LENGTH_ERROR = 6123;       ///< structure length field inconsistent
 constexpr int32_t ZRRC_WRONG_VERSION = 6128;            ///< header version not supported
 
+// Reason codes of the converter (ZroCnv), a range of their own. Completion 2
+// unless noted; the converter also uses 6107, 6114, 6123 and 6128 above for
+// the record faults that a reader reports with them.
+constexpr int32_t ZRRC_CONVERT_ENCODING_ERROR = 6401; ///< byte order of an encoding neither 1 nor 2
+constexpr int32_t ZRRC_CONVERT_CCSID_ERROR =
+    6402; ///< character set not supported (or not single-byte for a record)
+constexpr int32_t ZRRC_CONVERT_CHARACTER_ERROR =
+    6403; ///< a character has no place in the target set
+constexpr int32_t ZRRC_CONVERT_FORMAT_UNKNOWN =
+    6404; ///< completion 1: a format the converter does not know
+
 /// The component number of every trace record and text of the library.
 constexpr unsigned ZRO_TRACE_COMPONENT = 31;
+// Trace function numbers: 1 to 78 belong to the classes of the message
+// protocol, each operation its own; 100 to 109 are the converter's (ZroCnv).
 
 /// The native encoding that every item writes and every header requires.
 constexpr int32_t ZRENC_NATIVE = 546;

@@ -5,6 +5,7 @@
 #include "zroi/zrobin.hpp"
 #include "zroi/zrocac.hpp"
 #include "zroi/zrochl.hpp"
+#include "zroi/zrocnv.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zrodlh.hpp"
 #include "zroi/zroerr.hpp"

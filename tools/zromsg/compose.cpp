@@ -1,5 +1,6 @@
 // The message builder: writes the body, then each header innermost first,
 // with writeItem, every field set through its class's setter.
+#include <climits>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,7 +12,8 @@ namespace zromsg {
 namespace {
 
 /// Keys an item description may hold besides those of its content.
-const std::set<std::string> itemKeys = {"class", "offset", "length"};
+// "encoding" and "ccsid" are what dump of a foreign message marks each item with.
+const std::set<std::string> itemKeys = {"class", "offset", "length", "encoding", "ccsid"};
 
 bool checkKeys(const json& item, const std::set<std::string>& content, const std::string& where,
                std::string& error)
@@ -117,13 +119,14 @@ int compose(const json& description, std::vector<unsigned char>& bytes, std::str
                 std::string("\"headers\" (innermost first)");
         return 2;
     }
-    static const std::set<std::string> topKeys = {"size", "format", "formatFrom", "headers",
-                                                  "body", "notes",  "broken"};
+    static const std::set<std::string> topKeys = {"size",  "format", "formatFrom", "headers",
+                                                  "body",  "notes",  "broken",     "encoding",
+                                                  "ccsid", "foreign"};
     for (const auto& entry : description.items()) {
         if (topKeys.count(entry.key()) == 0) {
             error = "unknown key \"" + entry.key() + "\" at the top of the description " +
-                    "(it takes body, headers, format, size, and the formatFrom and notes that " +
-                    "dump writes)";
+                    "(it takes body, headers, format, size, encoding, ccsid, and the formatFrom, " +
+                    "foreign and notes that dump writes)";
             return 2;
         }
     }
@@ -220,13 +223,43 @@ int compose(const json& description, std::vector<unsigned char>& bytes, std::str
             return 2;
         }
     }
+    std::vector<unsigned char> made(
+        reinterpret_cast<const unsigned char*>(message.bufferPointer()),
+        reinterpret_cast<const unsigned char*>(message.bufferPointer()) + message.messageLength());
+    if (description.contains("encoding") || description.contains("ccsid")) {
+        // The data of another platform: built native, then converted.
+        int32_t target[2] = {ZRENC_NATIVE, 0};
+        const char* keys[2] = {"encoding", "ccsid"};
+        for (int i = 0; i < 2; ++i) {
+            if (!description.contains(keys[i])) continue;
+            const json& value = description[keys[i]];
+            if (!value.is_number_integer() || value.get<int64_t>() < INT32_MIN ||
+                value.get<int64_t>() > INT32_MAX) {
+                error = std::string("\"") + keys[i] + "\" must be a 32-bit integer, not " +
+                        describe(value);
+                return 2;
+            }
+            target[i] = value.get<int32_t>();
+        }
+        if (!ZroCnv::encodingSupported(target[0]) || !ZroCnv::characterSetSupported(target[1])) {
+            error = "encoding " + std::to_string(target[0]) + " with character set " +
+                    std::to_string(target[1]) + " is not a form the converter writes";
+            return 2;
+        }
+        std::string problem;
+        const std::string first = bytesOf(message.format());
+        if (convertData(made, first.c_str(), ZRENC_NATIVE, 0, target[0], target[1], problem) == 2) {
+            error = "the data cannot be converted: " + problem;
+            return 1;
+        }
+    }
     if (description.contains("size") &&
-        !checkNumber(description, "size", message.messageLength(), "the message", error)) {
+        !checkNumber(description, "size", static_cast<unsigned>(made.size()), "the message",
+                     error)) {
         error += " bytes (bytes after a body, as dump notes them, are not part of any item)";
         return 2;
     }
-    const auto* data = reinterpret_cast<const unsigned char*>(message.bufferPointer());
-    bytes.assign(data, data + message.messageLength());
+    bytes = std::move(made);
     return 0;
 }
 

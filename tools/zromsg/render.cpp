@@ -60,17 +60,27 @@ std::string hexDump(const std::string& hex, std::size_t offset)
     return out;
 }
 
+/// The encoding and character set of an item of a foreign message.
+std::string mark(const json& item)
+{
+    if (!item.contains("encoding")) return "";
+    return " [encoding " + item["encoding"].dump() + ", character set " + item["ccsid"].dump() +
+           "]";
+}
+
 std::string heading(const json& item)
 {
     const std::string name = item.value("class", "unknown");
     std::string text =
         "offset " + item["offset"].dump() + ", " + item["length"].dump() + " bytes: ";
     const ItemClass* c = findClass(name);
-    if (c == nullptr) return text + "data of format " + showText(item["format"]) + "\n";
+    if (c == nullptr)
+        return text + "data of format " + showText(item["format"]) + mark(item) + "\n";
     text += name + ", " + c->description + " (";
     if (std::string(c->record) != "-") text += "record " + std::string(c->record) + ", ";
     if (c->strucId != nullptr) text += "structure id \"" + std::string(c->strucId) + "\", ";
-    return text + "format \"" + c->format + "\")\n";
+    text += "format \"" + std::string(c->format) + "\")";
+    return text + mark(item) + "\n";
 }
 
 std::string fieldLines(const ItemClass& c, const json& fields)
@@ -114,9 +124,13 @@ std::string itemBlock(const json& item)
 
 std::string renderText(const json& document)
 {
-    std::string out = "message data: " + document["size"].dump() + " bytes; first item: format " +
-                      showText(document["format"]) + ", chosen by " +
-                      document["formatFrom"].get<std::string>() + "\n";
+    std::string out;
+    if (document.contains("foreign")) {
+        out = "foreign message: " + document["foreign"].get<std::string>() + "\n";
+    }
+    out += "message data: " + document["size"].dump() + " bytes; first item: format " +
+           showText(document["format"]) + ", chosen by " +
+           document["formatFrom"].get<std::string>() + "\n";
     const json& headers = document["headers"];
     for (std::size_t k = headers.size(); k-- > 0;) out += "\n" + itemBlock(headers[k]);
     if (document.contains("body")) out += "\n" + itemBlock(document["body"]);

@@ -178,7 +178,35 @@ private:
 /// are reported as data), 1 when it breaks. Any bytes are valid input.
 int walk(const unsigned char* data, std::size_t size, const char* format, Output& output);
 
-/// Builds message data from a description in the form JsonOutput writes.
+/// What the first bytes of message data say about its platform.
+struct Recognised {
+    const ItemClass* itemClass = nullptr; ///< the class whose structure id starts the data
+    bool foreign = false;                 ///< not native: EBCDIC, or normal byte order
+    int32_t encoding = ZRENC_NATIVE;      ///< 273 for normal byte order, else 546
+    int32_t ccsid = 0;                    ///< 500 for EBCDIC, 819 for big-endian ASCII, else 0
+    std::string what;                     ///< a sentence on what was found
+};
+
+/// Looks for a structure id of the library at offset 0, in ASCII or EBCDIC,
+/// and reads the record version behind it in both byte orders.
+Recognised recognise(const unsigned char* data, std::size_t size);
+
+/// Converts message data whose first item has `format` (8 characters)
+/// from one encoding and character set into another with ZroCnv. Returns 0
+/// with the converted bytes in `data`; 1 with the converted bytes and the
+/// warning in `problem` (a format the converter does not know); 2 with
+/// the library's text and reason in `problem`, `data` unchanged.
+int convertData(std::vector<unsigned char>& data, const char* format, int32_t fromEncoding,
+                int32_t fromCcsid, int32_t toEncoding, int32_t toCcsid, std::string& problem);
+
+/// Adds "encoding" and "ccsid" to every item of a document that a walk of
+/// converted data wrote: the first item's are given, each header's own
+/// fields in the original `data` give those of the item behind it.
+void markItems(json& document, const unsigned char* data, std::size_t size, int32_t encoding,
+               int32_t ccsid);
+
+/// Builds message data from a description in the form JsonOutput writes;
+/// with "encoding" and "ccsid" at its top, converted into them (ZroCnv).
 /// Returns 0 with the bytes; 2 with `error` when the description is not
 /// valid or asks for something the classes cannot set; 1 with `error` when
 /// the library fails to write an item.

@@ -8,6 +8,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "zroframe.hpp"
@@ -55,23 +56,41 @@ void deleteLibraryLock()
     pthread_mutex_destroy(&g_libraryLock);
 }
 
-// Looks each name of the table up among this library's own exports and calls
-// the functions found. A symbol of the same name in another object (the
+using CleanUpEntry = void (*)();
+constexpr std::size_t CLEAN_UP_COUNT = sizeof CLEAN_UP_TABLE / sizeof CLEAN_UP_TABLE[0];
+// What the table's names are among this library's own exports, in table
+// order; nullptr for a name it does not export.
+CleanUpEntry g_cleanUpEntries[CLEAN_UP_COUNT] = {};
+
+// Looks each name of the table up among this library's own exports, at load.
+// A library's exports cannot change while it stays loaded, so what is found
+// now is what unload calls. Looking up at unload would mean reopening a
+// library that the loader is finalising, and the loader would then run its
+// initialisers again. A symbol of the same name in another object (the
 // application, a dependency) is not this library's and is left alone.
-void runCleanUpEntries()
+void findCleanUpEntries()
 {
     Dl_info self;
     if (dladdr(&g_anchor, &self) == 0 || self.dli_fname == nullptr) return;
+    // The library's initialisers are running: reopening it runs none of them
+    // again. The extra handle is closed at once, so that it does not keep the
+    // library loaded.
     void* handle = dlopen(self.dli_fname, RTLD_NOLOAD | RTLD_LAZY);
     if (handle == nullptr) return;
-    for (const char* name : CLEAN_UP_TABLE) {
-        void* entry = dlsym(handle, name);
-        if (entry == nullptr) continue;
+    for (std::size_t i = 0; i < CLEAN_UP_COUNT; ++i) {
+        void* entry = dlsym(handle, CLEAN_UP_TABLE[i]);
         Dl_info owner;
-        if (dladdr(entry, &owner) == 0 || owner.dli_fbase != self.dli_fbase) continue;
-        reinterpret_cast<void (*)()>(entry)();
+        if (entry == nullptr || dladdr(entry, &owner) == 0 || owner.dli_fbase != self.dli_fbase)
+            continue;
+        g_cleanUpEntries[i] = reinterpret_cast<CleanUpEntry>(entry);
     }
     dlclose(handle);
+}
+
+void runCleanUpEntries()
+{
+    for (CleanUpEntry entry : g_cleanUpEntries)
+        if (entry != nullptr) entry();
 }
 
 void* moduleBase()
@@ -80,7 +99,11 @@ void* moduleBase()
     return dladdr(&g_anchor, &self) != 0 ? self.dli_fbase : nullptr;
 }
 
-__attribute__((constructor)) void onLoad() { DllMain(moduleBase(), PROCESS_ATTACH, nullptr); }
+__attribute__((constructor)) void onLoad()
+{
+    findCleanUpEntries();
+    DllMain(moduleBase(), PROCESS_ATTACH, nullptr);
+}
 
 __attribute__((destructor)) void onUnload() { DllMain(moduleBase(), PROCESS_DETACH, nullptr); }
 
