@@ -1,7 +1,10 @@
 /* zroi's version: the macros of the headers a program is built with, and
  * zroi_version(), the version of the library it runs with.
  *
- *     if (strcmp(zroi_version(), ZROI_VERSION_STRING) != 0) { ... }
+ * ```cpp
+ * if (std::strcmp(zroi_version(), ZROI_VERSION_STRING) != 0)
+ *     std::printf("built with zroi %s, runs with %s\n", ZROI_VERSION_STRING, zroi_version());
+ * ```
  *
  * The numbers here are the project's version: CMake reads them from this
  * file, so the SONAME's package version (libzroi.so.1.0.0), the Debian
