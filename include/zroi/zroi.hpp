@@ -9,6 +9,7 @@
 #include "zroi/zrodefs.h"
 #include "zroi/zrodlh.hpp"
 #include "zroi/zroerr.hpp"
+#include "zroi/zrofields.hpp"
 #include "zroi/zrogmo.hpp"
 #include "zroi/zrogmo2.hpp"
 #include "zroi/zrohdr.hpp"

@@ -162,6 +162,10 @@ public:
     /// for nullptr.
     void setFacilityToken(const unsigned char* bytes);
 
+    /// The 180 bytes of the record in wire layout, as copyOut writes them (the
+    /// first 164 of them for version 1) and as pasteIn last read them.
+    const ZRKIH& record() const noexcept { return *record_; }
+
 private:
     ZRKIH* record_;
     /// The highest version setVersion accepts; every object's own, never copied.

@@ -120,6 +120,10 @@ public:
     void setDestinationEnvironment(const char* text) { setPart(DestinationEnvironment, text); }
     void setDestinationName(const char* text) { setPart(DestinationName, text); }
 
+    /// The fixed part in wire layout: as pasteIn last read it, or with the
+    /// lengths and offsets the last copyOut computed.
+    const ZRRMH& record() const noexcept { return record_; }
+
 private:
     /// The variable parts in the order copyOut writes them.
     enum Part : unsigned {

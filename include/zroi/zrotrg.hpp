@@ -79,6 +79,10 @@ public:
     void setUserData(const char* text);
     ///@}
 
+    /// The record in wire layout, as copyOut writes it and as pasteIn last
+    /// read it (structure version and spare integer included).
+    const ZRTM& record() const noexcept { return record_; }
+
 private:
     ZRTM record_;
 };

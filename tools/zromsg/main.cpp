@@ -229,7 +229,8 @@ int dump(int argc, char** argv)
         zromsg::walk(native.data(), native.size(), haveFormat ? format.c_str() : nullptr, output);
     zromsg::json document = output.document();
     if (foreign) {
-        document["foreign"] = what + "; the fields are shown converted to native form";
+        document["foreign"] = what + "; shown converted to native form (546, 0), each item marked "
+                                     "[...] with its own encoding and character set";
         document["encoding"] = encoding;
         document["ccsid"] = ccsid;
         zromsg::markItems(document, bytes, input.size(), encoding, ccsid);
