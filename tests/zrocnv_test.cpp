@@ -147,6 +147,18 @@ TEST_F(ZroCnvTest, StringBodyToAndFromUtf8)
     EXPECT_EQ(dataOf(m), "\xE2\x82\xAC"
                          "A");
     expectCodes(cnv, 0, 0);
+
+    // A message whose automatic buffer cannot grow for the longer body: the
+    // converter takes the message's codes and the data stays.
+    load(m, "\xE9\xE9", ZRFMT_STRING, 546, 0);
+    m.resizeBuffer(2);
+    ZroCnv fresh;
+    failAllocation(2); // the scratch storage is the first
+    EXPECT_EQ(fresh.convert(m, 546, 1208), 0);
+    failAllocation(0);
+    expectCodes(fresh, 2, 2071);
+    EXPECT_EQ(dataOf(m), "\xE9\xE9");
+    EXPECT_EQ(m.characterSet(), 0);
 }
 
 // Every failure: its reason, its one text, and the message exactly as before.
