@@ -218,7 +218,18 @@ int dump(int argc, char** argv)
                                               : ZRFMT_NONE;
         converted = zromsg::convertData(native, first, encoding, ccsid, ZRENC_NATIVE, 0, problem);
         if (converted == 2) {
-            std::printf("foreign message: %s\n", what.c_str());
+            if (asJson) {
+                zromsg::json document = zromsg::json::object();
+                document["size"] = input.size();
+                document["foreign"] = what;
+                document["encoding"] = encoding;
+                document["ccsid"] = ccsid;
+                document["broken"] = {{"offset", 0}, {"why", "cannot convert: " + problem}};
+                std::cout << document.dump(2, ' ', false, zromsg::json::error_handler_t::replace)
+                          << "\n";
+            } else {
+                std::printf("foreign message: %s\n", what.c_str());
+            }
             std::fprintf(stderr, "zromsg: %s: cannot convert the data to native form: %s\n",
                          file.c_str(), problem.c_str());
             return 1;
