@@ -240,8 +240,6 @@ private:
     /// Makes the text the `n` bytes at `text` in storage of exactly n + 1
     /// (none for 0), codes 0/0. 0 with 2/2071 and nothing changed on failure.
     unsigned char setExactly(const char* text, unsigned n);
-    /// set() on every path: checks, storage of the size wanted, the copy.
-    unsigned char setAny(const char* data, unsigned length);
     /// Replaces the storage by `storage` of `size` bytes (nullptr, 0: none).
     void adopt(char* storage, unsigned size) noexcept;
 

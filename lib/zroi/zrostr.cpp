@@ -393,11 +393,6 @@ unsigned char ZroStr::set(const char* data, unsigned length)
             return 1;
         }
     }
-    return setAny(data, length);
-}
-
-unsigned char ZroStr::setAny(const char* data, unsigned length)
-{
     if (length == 0) {
         adopt(nullptr, 0);
         return 1;
