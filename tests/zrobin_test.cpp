@@ -13,7 +13,6 @@ std::string bytes(const ZroBin& b)
                : std::string(reinterpret_cast<const char*>(b.dataPointer()), b.dataLength());
 }
 
-const char SETDATALENGTH_NO_STORAGE[] = "ZroBinary::setDataLength (error): storage not available";
 const char COPYOUT_NO_BUFFER[] = "ZroBinary::copyOut (error): no destination buffer";
 } // namespace
 

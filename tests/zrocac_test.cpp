@@ -21,7 +21,6 @@ const char kWriteNull[] = "ZroCache::write (error): null data pointer";
 const char kReadShort[] = "ZroCache::read (error): insufficient data";
 const char kReadNull[] = "ZroCache::read (error): null data pointer";
 const char kNoPointer[] = "ZroCache::useEmpty/FullBuffer (error): length but no pointer";
-const char kAssignTruncated[] = "ZroCache::operator = (warning): data truncated";
 const char kAssignAddressing[] =
     "ZroCache::operator = (warning): buffer addressing problem, data truncated";
 const char kReadRefused[] = "ZroError::checkReadPointer (error): buffer error";

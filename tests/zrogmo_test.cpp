@@ -71,10 +71,6 @@ bool hasDefaults100(const unsigned char* r, int32_t version)
     return hasDefaults80(r, version) && allBytes(r + 80, 16, 0) && longAt(r, 96) == -1;
 }
 
-const char TOKEN[] = "0123456789ABCDEF";
-const char SET_TOKEN_LENGTH_ERROR[] =
-    "ZroGetMessageOptions::setMessageToken (error): binary data length error";
-
 } // namespace
 
 using ZroGmoTest = ZroTest;

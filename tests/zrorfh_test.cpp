@@ -18,12 +18,7 @@ using ZroRfhTest = ZroTest;
 
 namespace {
 
-const std::string kWrongId = "ZroReferenceHeader::pasteIn (error): wrong structure id";
-const std::string kIdInfo = "ZroItem::structureIdIs (information): structure id is not equal";
-const std::string kWrongEncoding = "ZroReferenceHeader::pasteIn (error): wrong message encoding";
-const std::string kWrongFormat = "ZroReferenceHeader::pasteIn (error): wrong message format";
 const std::string kShort = "ZroReferenceHeader::pasteIn (error): insufficient data";
-const std::string kStrucLength = "ZroReferenceHeader::pasteIn (error): structure length error";
 
 std::string text(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPointer() : ""; }
 

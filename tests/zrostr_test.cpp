@@ -20,7 +20,6 @@ ZroStr failedString(const char* value)
 }
 
 const char CONSTRUCT_NO_STORAGE[] = "ZroString::ZroString (warning): storage not available";
-const char CONCATENATE_NO_STORAGE[] = "ZroString::concatenate (warning): storage not available";
 const char SETSTORAGE_NO_STORAGE[] = "ZroString::setStorage (error): storage not available";
 } // namespace
 
