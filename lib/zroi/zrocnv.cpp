@@ -5,9 +5,9 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
-#include <atomic>
 #include <cstring>
 
 #include "zroalloc.hpp"
