@@ -23,6 +23,7 @@
 #include "zroi/zrostr.hpp"
 #include "zroi/zrotrc.hpp"
 #include "zroi/zrotrg.hpp"
+#include "zroi/zroversion.h"
 #include "zroi/zrowih.hpp"
 
 #endif // ZROI_ZROI_HPP
