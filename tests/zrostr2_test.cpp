@@ -185,22 +185,6 @@ TEST_F(ZroStrNumberTest, ReadingNumbers)
     expectNoText();
 }
 
-TEST_F(ZroStrNumberTest, FormatsThatAreNotOneFloatingConversionAreNeverUsed)
-{
-    const char* const bad[] = {nullptr, "",       "%s",      "%n",    "%d",  "%f%f", "%", "%*f",
-                               "%.*f",  "%lld",   "%lf",     "%1$f",  "%'f", "%%",   "x", "%5",
-                               "%.f%",  "%1000f", "%.1000f", "%Lf%n", "%hf", "%p"};
-    for (const char* format : bad) {
-        ZroStr s("v=");
-        EXPECT_EQ(s.pasteIn(1.5, format), 0) << (format != nullptr ? format : "(null)");
-        EXPECT_EQ(text(s), "v=***") << (format != nullptr ? format : "(null)");
-        expectCodes(s, 0, 0);
-    }
-    ZroStr ok;
-    EXPECT_EQ(ok.pasteIn(1.5, "%%%.f%%"), 1);
-    EXPECT_EQ(text(ok), "%2%");
-}
-
 TEST_F(ZroStrTokenTest, CommaTokens)
 {
     ZroStr s(",,a,b,,c"), token("old");
