@@ -5,8 +5,7 @@
 
 #include "zrofield.hpp"
 #include "zroframe.hpp"
-#include "zroi/zromsg.hpp"
-#include "zroproto.hpp"
+#include "zrohdrframe_impl.hpp"
 
 ZROI_IDENT("lib/zroi/zrokih")
 
@@ -16,7 +15,7 @@ constexpr unsigned FN_PASTE_IN = 60;
 constexpr unsigned FN_SET_FACILITY_TOKEN = 61;
 
 constexpr ZroItemFacts kFacts{ZRKIH_STRUC_ID, ZRFMT_KOTA_BRIDGE_HEADER, ZRKIH_LONG_NAME,
-                              FN_PASTE_IN};
+                              FN_PASTE_IN, true};
 
 /// The structure id: what pasteIn reads before it knows how long the header is.
 constexpr unsigned kIdLength = sizeof(ZRKIH::strucId);
@@ -69,18 +68,16 @@ const ZRKIH& defaultRecord()
 
 } // namespace
 
-ZroKih::ZroKih() : record_(new ZRKIH(defaultRecord())) {}
+ZROI_HEADER_FRAME(ZroKih, ZRKIH, kFacts);
 
-ZroKih::ZroKih(const ZroKih& other) : ZroHdr(other), record_(new ZRKIH(*other.record_)) {}
+ZroKih::ZroKih() : ZroHdrFrame(defaultRecord()) {}
 
-ZroKih::~ZroKih() { delete record_; }
+// The highest version is every object's own: a copy starts with its own.
+ZroKih::ZroKih(const ZroKih& other) : ZroHdrFrame(other) {}
 
-void ZroKih::operator=(const ZroKih& other)
-{
-    if (&other == this) return;
-    ZroHdr::operator=(other);
-    *record_ = *other.record_; // the bytes, never the storage
-}
+ZroKih::~ZroKih() = default;
+
+void ZroKih::operator=(const ZroKih& other) { ZroHdrFrame::operator=(other); }
 
 // ---- Versions ---------------------------------------------------------------
 
@@ -90,7 +87,7 @@ unsigned char ZroKih::setVersion(int32_t value)
         setCodes(ZRCC_FAILED, ZRRC_WRONG_VERSION);
         return 0;
     }
-    record_->version = value;
+    mutableRecord().version = value;
     return 1;
 }
 
@@ -98,12 +95,12 @@ unsigned char ZroKih::setVersion(int32_t value)
 
 unsigned char ZroKih::copyOut(ZroMsg& message)
 {
-    const unsigned length = lengthOf(record_->version);
+    const unsigned length = lengthOf(mutableRecord().version);
     if (length == 0) {
         setCodes(ZRCC_FAILED, ZRRC_WRONG_VERSION);
         return 0;
     }
-    return ZroProtocol::putInFront(*this, message, record_, length, ZRFMT_KOTA_BRIDGE_HEADER);
+    return ZroProtocol::putInFront(*this, message, &record(), length, ZRFMT_KOTA_BRIDGE_HEADER);
 }
 
 unsigned char ZroKih::pasteIn(ZroMsg& message)
@@ -114,8 +111,8 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     // How much to read is decided by the version the object held before the
     // call, not by the version in the message: note it before the record
     // is overwritten.
-    const int32_t noted = record_->version;
-    char* bytes = reinterpret_cast<char*>(record_);
+    const int32_t noted = mutableRecord().version;
+    char* bytes = reinterpret_cast<char*>(&mutableRecord());
     if (!ZroProtocol::readRecord(*this, message, bytes, kIdLength)) return 0;
     const unsigned length = lengthOf(noted);
     if (length == 0) {
@@ -127,118 +124,108 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     }
     // A short message fails here with the structure id consumed.
     if (!ZroProtocol::readRecord(*this, message, bytes + kIdLength, length - kIdLength)) return 0;
-    return ZroProtocol::describeFollowingData(message, *this,
-                                              ZroProtocol::ownFormat(*this, record_->format));
+    return ZroProtocol::describeFollowingData(message, *this, ownFormat());
 }
 
 // ---- Character fields -------------------------------------------------------
 
-ZroStr ZroKih::format() const
-{
-    return zrofield::textKept(record_->format, sizeof record_->format);
-}
-
-void ZroKih::setFormat(const char* name)
-{
-    zrofield::setText(record_->format, sizeof record_->format, name, ' ');
-}
-
 ZroStr ZroKih::replyToFormat() const
 {
-    return zrofield::textKept(record_->replyToFormat, sizeof record_->replyToFormat);
+    return zrofield::textKept(record().replyToFormat, sizeof record().replyToFormat);
 }
 
 void ZroKih::setReplyToFormat(const char* text)
 {
-    zrofield::setText(record_->replyToFormat, sizeof record_->replyToFormat, text, ' ');
+    zrofield::setText(mutableRecord().replyToFormat, sizeof record().replyToFormat, text, ' ');
 }
 
 ZroStr ZroKih::authenticator() const
 {
-    return zrofield::textKept(record_->authenticator, sizeof record_->authenticator);
+    return zrofield::textKept(record().authenticator, sizeof record().authenticator);
 }
 
 void ZroKih::setAuthenticator(const char* text)
 {
-    zrofield::setText(record_->authenticator, sizeof record_->authenticator, text, ' ');
+    zrofield::setText(mutableRecord().authenticator, sizeof record().authenticator, text, ' ');
 }
 
 ZroStr ZroKih::transactionIdentifier() const
 {
-    return zrofield::textKept(record_->transactionId, sizeof record_->transactionId);
+    return zrofield::textKept(record().transactionId, sizeof record().transactionId);
 }
 
 void ZroKih::setTransactionIdentifier(const char* text)
 {
-    zrofield::setText(record_->transactionId, sizeof record_->transactionId, text, ' ');
+    zrofield::setText(mutableRecord().transactionId, sizeof record().transactionId, text, ' ');
 }
 
 ZroStr ZroKih::facilityLike() const
 {
-    return zrofield::textKept(record_->facilityLike, sizeof record_->facilityLike);
+    return zrofield::textKept(record().facilityLike, sizeof record().facilityLike);
 }
 
 void ZroKih::setFacilityLike(const char* text)
 {
-    zrofield::setText(record_->facilityLike, sizeof record_->facilityLike, text, ' ');
+    zrofield::setText(mutableRecord().facilityLike, sizeof record().facilityLike, text, ' ');
 }
 
 ZroStr ZroKih::attentionIdentifier() const
 {
-    return zrofield::textKept(record_->attentionId, sizeof record_->attentionId);
+    return zrofield::textKept(record().attentionId, sizeof record().attentionId);
 }
 
 void ZroKih::setAttentionIdentifier(const char* text)
 {
-    zrofield::setText(record_->attentionId, sizeof record_->attentionId, text, ' ');
+    zrofield::setText(mutableRecord().attentionId, sizeof record().attentionId, text, ' ');
 }
 
 ZroStr ZroKih::startCode() const
 {
-    return zrofield::textKept(record_->startCode, sizeof record_->startCode);
+    return zrofield::textKept(record().startCode, sizeof record().startCode);
 }
 
 void ZroKih::setStartCode(const char* text)
 {
-    zrofield::setText(record_->startCode, sizeof record_->startCode, text, ' ');
+    zrofield::setText(mutableRecord().startCode, sizeof record().startCode, text, ' ');
 }
 
 ZroStr ZroKih::bridgeCancelCode() const
 {
-    return zrofield::textKept(record_->bridgeCancelCode, sizeof record_->bridgeCancelCode);
+    return zrofield::textKept(record().bridgeCancelCode, sizeof record().bridgeCancelCode);
 }
 
 void ZroKih::setBridgeCancelCode(const char* text)
 {
-    zrofield::setText(record_->bridgeCancelCode, sizeof record_->bridgeCancelCode, text, ' ');
+    zrofield::setText(mutableRecord().bridgeCancelCode, sizeof record().bridgeCancelCode, text,
+                      ' ');
 }
 
 ZroStr ZroKih::function() const
 {
-    return zrofield::textKept(record_->function, sizeof record_->function);
+    return zrofield::textKept(record().function, sizeof record().function);
 }
 
 ZroStr ZroKih::bridgeAbendCode() const
 {
-    return zrofield::textKept(record_->bridgeAbendCode, sizeof record_->bridgeAbendCode);
+    return zrofield::textKept(record().bridgeAbendCode, sizeof record().bridgeAbendCode);
 }
 
 ZroStr ZroKih::nextTransactionIdentifier() const
 {
-    return zrofield::textKept(record_->nextTransactionId, sizeof record_->nextTransactionId);
+    return zrofield::textKept(record().nextTransactionId, sizeof record().nextTransactionId);
 }
 
 // ---- Facility token ---------------------------------------------------------
 
 ZroBin ZroKih::facilityToken() const
 {
-    return zrofield::binary(record_->facilityToken, sizeof record_->facilityToken);
+    return zrofield::binary(record().facilityToken, sizeof record().facilityToken);
 }
 
 unsigned char ZroKih::setFacilityToken(const ZroBin& value)
 {
     ZroFrame frame(*this, FN_SET_FACILITY_TOKEN);
-    if (!zrofield::setBinary(record_->facilityToken, sizeof record_->facilityToken, value))
+    if (!zrofield::setBinary(mutableRecord().facilityToken, sizeof record().facilityToken, value))
         // This text is put together from its pieces and, unlike the
         // library's other texts, ends in a line feed.
         return fail(FN_SET_FACILITY_TOKEN,
@@ -253,7 +240,7 @@ unsigned char ZroKih::setFacilityToken(const ZroBin& value)
 void ZroKih::setFacilityToken(const unsigned char* bytes)
 {
     if (bytes != nullptr)
-        std::memcpy(record_->facilityToken, bytes, sizeof record_->facilityToken);
+        std::memcpy(mutableRecord().facilityToken, bytes, sizeof record().facilityToken);
     else
-        std::memset(record_->facilityToken, 0, sizeof record_->facilityToken);
+        std::memset(mutableRecord().facilityToken, 0, sizeof record().facilityToken);
 }

@@ -21,6 +21,7 @@ struct ZroItemFacts {
     const char* formatName; ///< 8 characters
     const char* longName;   ///< the class name in diagnostic texts
     unsigned function;      ///< trace function number of its pasteIn texts
+    bool traced = false;    ///< pasteIn writes entry and exit records under `function`
 };
 
 class ZroProtocol {

@@ -83,8 +83,7 @@ std::string codesText(const ZroErr& object, const Capture& capture)
     return text;
 }
 
-template <class T, void (T::*Set)(const char*)>
-int setText(T& object, const json& value, std::string& error, Capture&)
+template <class T, auto Set> int setText(T& object, const json& value, std::string& error, Capture&)
 {
     std::string bytes;
     if (!textFromJson(value, bytes, error)) return 2;
@@ -92,7 +91,7 @@ int setText(T& object, const json& value, std::string& error, Capture&)
     return 0;
 }
 
-template <class T, void (T::*Set)(int32_t)>
+template <class T, auto Set>
 int setInteger(T& object, const json& value, std::string& error, Capture&)
 {
     int32_t number = 0;
@@ -102,7 +101,7 @@ int setInteger(T& object, const json& value, std::string& error, Capture&)
 }
 
 /// A setter with a result: its refusal is the class's, reported with its codes.
-template <class T, unsigned char (T::*Set)(int32_t)>
+template <class T, auto Set>
 int setCheckedInteger(T& object, const json& value, std::string& error, Capture& capture)
 {
     int32_t number = 0;
