@@ -116,7 +116,8 @@ unsigned char ZroBin::copyOut(void* buffer, unsigned length, char pad)
 // ---- The binary as a message body -----------------------------------------
 
 namespace {
-constexpr ZroItemFacts kBinaryFacts{nullptr, ZRFMT_NONE, "ZroBinary", 1};
+constexpr auto kBinaryTexts = zroCheckTexts("ZroBinary");
+constexpr ZroItemFacts kBinaryFacts{nullptr, ZRFMT_NONE, kBinaryTexts, 1};
 } // namespace
 
 unsigned char ZroBin::copyOut(ZroMsg& message)

@@ -11,7 +11,8 @@ ZROI_IDENT("lib/zroi/zrodlh")
 
 namespace {
 
-constexpr ZroItemFacts kFacts{ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER, ZRDLH_LONG_NAME, 10, true};
+constexpr auto kTexts = zroCheckTexts(ZRDLH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER, kTexts, 10, true};
 
 /// Every byte not set here is 0: the names, date and time are empty and the
 /// spare integers 0.

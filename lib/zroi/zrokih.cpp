@@ -14,8 +14,8 @@ namespace {
 constexpr unsigned FN_PASTE_IN = 60;
 constexpr unsigned FN_SET_FACILITY_TOKEN = 61;
 
-constexpr ZroItemFacts kFacts{ZRKIH_STRUC_ID, ZRFMT_KOTA_BRIDGE_HEADER, ZRKIH_LONG_NAME,
-                              FN_PASTE_IN, true};
+constexpr auto kTexts = zroCheckTexts(ZRKIH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRKIH_STRUC_ID, ZRFMT_KOTA_BRIDGE_HEADER, kTexts, FN_PASTE_IN, true};
 
 /// The structure id: what pasteIn reads before it knows how long the header is.
 constexpr unsigned kIdLength = sizeof(ZRKIH::strucId);
@@ -226,13 +226,9 @@ unsigned char ZroKih::setFacilityToken(const ZroBin& value)
 {
     ZroFrame frame(*this, FN_SET_FACILITY_TOKEN);
     if (!zrofield::setBinary(mutableRecord().facilityToken, sizeof record().facilityToken, value))
-        // This text is put together from its pieces and, unlike the
-        // library's other texts, ends in a line feed.
+        // Unlike the library's other texts, this one ends in a line feed.
         return fail(FN_SET_FACILITY_TOKEN,
-                    "ZroKOTABridgeHeader::"
-                    "setFacilityToken "
-                    "(error): binary data length error"
-                    "\n",
+                    "ZroKOTABridgeHeader::setFacilityToken (error): binary data length error\n",
                     ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
     return 1;
 }

@@ -18,7 +18,8 @@ namespace {
 constexpr unsigned fnPasteIn = 41;
 constexpr unsigned fnSetInstanceId = 42;
 
-constexpr ZroItemFacts kFacts{ZRRMH_STRUC_ID, ZRFMT_REFERENCE_HEADER, ZRRMH_LONG_NAME, fnPasteIn};
+constexpr auto kTexts = zroCheckTexts(ZRRMH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRRMH_STRUC_ID, ZRFMT_REFERENCE_HEADER, kTexts, fnPasteIn};
 
 constexpr unsigned kFixed = ZRRMH_FIXED_LENGTH;
 
@@ -95,9 +96,9 @@ ZroBin ZroRfh::instanceId() const
 unsigned char ZroRfh::setInstanceId(const ZroBin& value)
 {
     if (!zrofield::setBinary(record_.instanceId, sizeof record_.instanceId, value))
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME,
-                                     "::setInstanceId (error): binary data length error",
-                                     fnSetInstanceId, ZRRC_BINARY_DATA_LENGTH_ERROR);
+        return fail(fnSetInstanceId,
+                    "ZroReferenceHeader::setInstanceId (error): binary data length error",
+                    ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
     return 1;
 }
 
@@ -148,8 +149,8 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     if (!ZroProtocol::checkAtDataOffset(*this, message, kFacts)) return 0;
     const unsigned available = message.dataLength();
     if (available < kFixed)
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
-                                     fnPasteIn, ZRRC_INSUFFICIENT_DATA);
+        return fail(fnPasteIn, "ZroReferenceHeader::pasteIn (error): insufficient data",
+                    ZRCC_FAILED, ZRRC_INSUFFICIENT_DATA);
 
     // From here on the fixed part and each text that fits are replaced even
     // when a later check fails; the message's data offset and description
@@ -191,12 +192,11 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     // is missing.
     if (unmade.completionCode() != ZRCC_OK) return ZroProtocol::takeCodes(*this, unmade);
     if (outside)
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
-                                     fnPasteIn, ZRRC_INSUFFICIENT_DATA);
+        return fail(fnPasteIn, "ZroReferenceHeader::pasteIn (error): insufficient data",
+                    ZRCC_FAILED, ZRRC_INSUFFICIENT_DATA);
     if (furthest > record_.strucLength)
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME,
-                                     "::pasteIn (error): structure length error", fnPasteIn,
-                                     ZRRC_STRUC_LENGTH_ERROR);
+        return fail(fnPasteIn, "ZroReferenceHeader::pasteIn (error): structure length error",
+                    ZRCC_FAILED, ZRRC_STRUC_LENGTH_ERROR);
 
     // The data offset moves by the structure length, not by the furthest
     // end: bytes between the two are skipped. The structure length is at

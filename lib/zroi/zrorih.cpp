@@ -13,8 +13,8 @@ namespace {
 
 constexpr unsigned FN_PASTE_IN = 65;
 constexpr unsigned FN_SET_TRANSACTION_INSTANCE_ID = 66;
-constexpr ZroItemFacts kFacts{ZRRIH_STRUC_ID, ZRFMT_RPX_BRIDGE_HEADER, ZRRIH_LONG_NAME, FN_PASTE_IN,
-                              true};
+constexpr auto kTexts = zroCheckTexts(ZRRIH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRRIH_STRUC_ID, ZRFMT_RPX_BRIDGE_HEADER, kTexts, FN_PASTE_IN, true};
 constexpr char kSpareCharacters[] = " 0C ";
 static_assert(sizeof kSpareCharacters - 1 == sizeof(ZRRIH::spareCharacters));
 

@@ -858,7 +858,8 @@ extern "C" void ZroStrCleanUp(void)
 // ---- The string as a message body -----------------------------------------
 
 namespace {
-constexpr ZroItemFacts kStringFacts{nullptr, ZRFMT_STRING, "ZroString", 45};
+constexpr auto kStringTexts = zroCheckTexts("ZroString");
+constexpr ZroItemFacts kStringFacts{nullptr, ZRFMT_STRING, kStringTexts, 45};
 } // namespace
 
 unsigned char ZroStr::copyOut(ZroMsg& message)

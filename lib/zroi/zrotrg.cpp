@@ -16,7 +16,8 @@ namespace {
 constexpr unsigned FN_COPY_OUT_CHARACTERS = 51;
 constexpr unsigned FN_PASTE_IN = 52;
 
-constexpr ZroItemFacts kFacts{ZRTM_STRUC_ID, ZRFMT_TRIGGER, ZRTM_LONG_NAME, FN_PASTE_IN};
+constexpr auto kTexts = zroCheckTexts(ZRTM_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRTM_STRUC_ID, ZRFMT_TRIGGER, kTexts, FN_PASTE_IN};
 
 /// A text field of the record in the character form: its text as the
 /// getter gives it, blank-filled to the full width. A copy that fails

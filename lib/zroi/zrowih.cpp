@@ -1,7 +1,6 @@
 // ZroWih: the work information header.
 #include "zroi/zrowih.hpp"
 
-#include <cstdio>
 #include <cstring>
 
 #include "zrofield.hpp"
@@ -14,8 +13,8 @@ namespace {
 
 constexpr unsigned FN_PASTE_IN = 77;
 constexpr unsigned FN_SET_MESSAGE_TOKEN = 78;
-constexpr ZroItemFacts kFacts{ZRWIH_STRUC_ID, ZRFMT_WORK_INFO_HEADER, ZRWIH_LONG_NAME, FN_PASTE_IN,
-                              false};
+constexpr auto kTexts = zroCheckTexts(ZRWIH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRWIH_STRUC_ID, ZRFMT_WORK_INFO_HEADER, kTexts, FN_PASTE_IN, false};
 
 } // namespace
 
@@ -66,11 +65,10 @@ unsigned char ZroWih::setMessageToken(const ZroBin& value)
 {
     if (zrofield::setBinary(mutableRecord().messageToken, sizeof record().messageToken, value))
         return 1;
-    // This text is put together from its pieces and ends in a line feed.
-    char text[96];
-    std::snprintf(text, sizeof text, "%s%s%s%s", "ZroWorkHeader::", "setMessageToken ",
-                  "(error): binary data length error", "\n");
-    return fail(FN_SET_MESSAGE_TOKEN, text, ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
+    // Unlike the library's other texts, this one ends in a line feed.
+    return fail(FN_SET_MESSAGE_TOKEN,
+                "ZroWorkHeader::setMessageToken (error): binary data length error\n", ZRCC_FAILED,
+                ZRRC_BINARY_DATA_LENGTH_ERROR);
 }
 
 void ZroWih::setMessageToken(const unsigned char* bytes)
