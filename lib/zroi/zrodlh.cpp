@@ -11,8 +11,9 @@ ZROI_IDENT("lib/zroi/zrodlh")
 
 namespace {
 
+constexpr unsigned FN_PASTE_IN = 10;
 constexpr auto kTexts = zroCheckTexts(ZRDLH_LONG_NAME);
-constexpr ZroItemFacts kFacts{ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER, kTexts, 10, true};
+constexpr ZroItemFacts kFacts{ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER, kTexts, FN_PASTE_IN, true};
 
 /// Every byte not set here is 0: the names, date and time are empty and the
 /// spare integers 0.
