@@ -2,6 +2,7 @@
 // text, and the traced and untraced paths of read and write.
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -172,68 +173,200 @@ TEST_F(ZroCacTest, ReadCopiesAndMovesTheCursorButNotTheCallersPointer)
     EXPECT_TRUE(checked);
 }
 
-TEST_F(ZroCacTest, ReadFailures)
+// Every failure of the cache, from one of two states: an automatic buffer
+// holding "0123456789" with the cursor at 4, or a user buffer of 16 bytes
+// holding 10. Each fails with its codes and one text, writes the frame
+// (entry and exit) of its operation when it has one, and changes nothing.
+TEST_F(ZroCacTest, EveryFailureChangesNothing)
 {
-    ZroCac c;
-    fill(c, "abcdef", 2);
-    State before = stateOf(c);
+    char storage[16] = {};
     char out[8] = {};
     char* to = out;
-
-    // More than the data length: checked before the pointer.
-    clearEvents();
     char* none = nullptr;
-    EXPECT_EQ(c.read(5, none), 0);
-    expectCodes(c, 2, 6114);
-    expectOnlyText(4, kReadShort);
-    expectFrame(4, 6114);
-    EXPECT_EQ(stateOf(c), before);
-
-    clearEvents();
-    EXPECT_EQ(c.read(4, none), 0);
-    expectCodes(c, 2, 6108);
-    expectOnlyText(4, kReadNull);
-    expectFrame(4, 6108);
-    EXPECT_EQ(stateOf(c), before);
-
-    clearEvents();
-    refuse(out + 3, 1, 2);
-    EXPECT_EQ(c.read(4, to), 0);
-    expectCodes(c, 2, 2004);
-    expectOnlyText(63, kWriteRefused);
-    expectFrame(4, 2004);
-    EXPECT_EQ(stateOf(c), before);
-
-    // A destination refused only for reading is fine; the exit record still
-    // carries the reason left by the failure before.
-    allowAll();
-    refuse(out, sizeof out, 1);
-    clearEvents();
-    EXPECT_EQ(c.read(4, to), 1);
-    EXPECT_EQ(std::string(out, 4), "cdef");
-    expectCodes(c, 2, 2004);
-    expectFrame(4, 2004);
-    expectNoText();
-}
-
-TEST_F(ZroCacTest, WriteNullDataFailsAfterTheBufferGrew)
-{
-    ZroCac c;
-    clearEvents();
-    EXPECT_EQ(c.write(8, nullptr), 0);
-    expectCodes(c, 2, 6108);
-    expectOnlyText(9, kWriteNull);
-    EXPECT_EQ(records(),
-              (std::vector<std::string>{"entry 9", "entry 5", "exit 5 0", "exit 9 6108"}));
-    EXPECT_NE(c.bufferPointer(), nullptr);
-    expectNumbers(c, 8, 0, 0);
-
-    // With room there is no growth: the same text and nothing changes.
-    State before = stateOf(c);
-    clearEvents();
-    EXPECT_EQ(c.write(8, nullptr), 0);
-    expectOnlyText(9, kWriteNull);
-    EXPECT_EQ(stateOf(c), before);
+    const char source[] = "abcd";
+    volatile unsigned huge = 0xFFFFFFFFu; // hidden from the compiler's bounds check
+    struct Row {
+        const char* name;
+        bool user;                         // on the user buffer
+        std::function<void(ZroCac&)> plan; // refusals and storage
+        std::function<unsigned char(ZroCac&)> operation;
+        int32_t reason;
+        unsigned textFunction;
+        const char* text;
+        std::vector<std::string> records;
+    };
+    auto nothing = [](ZroCac&) {};
+    const Row rows[] = {
+        {"read past the data",
+         false,
+         nothing,
+         [&](ZroCac& c) { return c.read(7, none); },
+         6114,
+         4,
+         kReadShort,
+         {"entry 4", "exit 4 6114"}},
+        {"read to no pointer",
+         false,
+         nothing,
+         [&](ZroCac& c) { return c.read(4, none); },
+         6108,
+         4,
+         kReadNull,
+         {"entry 4", "exit 4 6108"}},
+        {"read into refused storage",
+         false,
+         [&](ZroCac&) { refuse(out + 3, 1, 2); },
+         [&](ZroCac& c) { return c.read(4, to); },
+         2004,
+         63,
+         kWriteRefused,
+         {"entry 4", "exit 4 2004"}},
+        {"write from no pointer",
+         false,
+         nothing,
+         [](ZroCac& c) { return c.write(2, nullptr); },
+         6108,
+         9,
+         kWriteNull,
+         {"entry 9", "exit 9 6108"}},
+        {"write from refused storage",
+         false,
+         [&](ZroCac&) { refuse(source, 4, 1); },
+         [&](ZroCac& c) { return c.write(4, source); },
+         2004,
+         62,
+         kReadRefused,
+         {"entry 9", "exit 9 2004"}},
+        {"write into refused storage",
+         false,
+         [&](ZroCac& c) { refuse(c.bufferPointer() + 7, 1, 2); },
+         [&](ZroCac& c) { return c.write(4, source); },
+         2004,
+         63,
+         kWriteRefused,
+         {"entry 9", "exit 9 2004"}},
+        {"write a length that wraps",
+         false,
+         nothing,
+         [&](ZroCac& c) { return c.write(huge, "x"); },
+         2071,
+         3,
+         kMoreStorage,
+         {"entry 9", "exit 9 2071"}},
+        {"more bytes than wrap",
+         false,
+         nothing,
+         [](ZroCac& c) { return c.moreBytes(0xFFFFFFFCu); },
+         2071,
+         3,
+         kMoreStorage,
+         {}},
+        {"write with no storage to grow",
+         false,
+         [](ZroCac&) { failAllocation(1); },
+         [](ZroCac& c) { return c.write(20, std::string(20, 'z').data()); },
+         2071,
+         5,
+         kResizeStorage,
+         {"entry 9", "entry 5", "exit 5 2071", "exit 9 2071"}},
+        {"grow with no storage",
+         false,
+         [](ZroCac&) { failAllocation(1); },
+         [](ZroCac& c) { return c.resizeBuffer(100); },
+         2071,
+         5,
+         kResizeStorage,
+         {"entry 5", "exit 5 2071"}},
+        {"lengthen with no storage",
+         false,
+         [](ZroCac&) { failAllocation(1); },
+         [](ZroCac& c) { return c.setMessageLength(11); },
+         2071,
+         5,
+         kResizeStorage,
+         {"entry 5", "exit 5 2071"}},
+        {"use no empty buffer",
+         false,
+         nothing,
+         [](ZroCac& c) { return c.useEmptyBuffer(nullptr, 40); },
+         6108,
+         8,
+         kNoPointer,
+         {"entry 8", "exit 8 6108"}},
+        {"use no full buffer",
+         false,
+         nothing,
+         [](ZroCac& c) { return c.useFullBuffer(nullptr, 40); },
+         6108,
+         8,
+         kNoPointer,
+         {"entry 8", "exit 8 6108"}},
+        {"use a refused full buffer",
+         false,
+         [&](ZroCac&) { refuse(storage + 15, 1, 1); },
+         [&](ZroCac& c) { return c.useFullBuffer(storage, 16); },
+         2004,
+         62,
+         kReadRefused,
+         {"entry 8", "exit 8 2004"}},
+        {"use a refused empty buffer",
+         false,
+         [&](ZroCac&) { refuse(storage + 15, 1, 1); },
+         [&](ZroCac& c) { return c.useEmptyBuffer(storage, 16); },
+         2004,
+         62,
+         kReadRefused,
+         {"entry 8", "exit 8 2004"}},
+        {"write past a user buffer",
+         true,
+         nothing,
+         [](ZroCac& c) { return c.write(7, "1234567"); },
+         6113,
+         3,
+         kInsufficientBuffer,
+         {"entry 9", "exit 9 6113"}},
+        {"more bytes than a user buffer",
+         true,
+         nothing,
+         [](ZroCac& c) { return c.moreBytes(7); },
+         6113,
+         3,
+         kInsufficientBuffer,
+         {}},
+        {"resize a user buffer",
+         true,
+         nothing,
+         [](ZroCac& c) { return c.resizeBuffer(16); },
+         6112,
+         5,
+         kNotResizable,
+         {"entry 5", "exit 5 6112"}},
+        {"cursor past a user buffer",
+         true,
+         nothing,
+         [](ZroCac& c) { return c.setDataOffset(17); },
+         6112,
+         5,
+         kNotResizable,
+         {"entry 5", "exit 5 6112"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        allowAll();
+        ZroCac c;
+        char user[16];
+        if (row.user) { ASSERT_EQ(c.useEmptyBuffer(user, 16), 1); }
+        fill(c, "0123456789", row.user ? 10 : 4);
+        row.plan(c);
+        const State before = stateOf(c);
+        clearEvents();
+        EXPECT_EQ(row.operation(c), 0);
+        failAllocation(0);
+        expectCodes(c, ZRCC_FAILED, row.reason);
+        expectOnlyText(row.textFunction, row.text);
+        EXPECT_EQ(records(), row.records);
+        EXPECT_EQ(stateOf(c), before);
+    }
 }
 
 TEST_F(ZroCacTest, WriteChecksSourceThenBuffer)
@@ -275,88 +408,6 @@ TEST_F(ZroCacTest, WriteChecksSourceThenBuffer)
     expectOnlyText(63, kWriteRefused);
     expectFrame(9, 2004);
     EXPECT_EQ(stateOf(c), before);
-}
-
-TEST_F(ZroCacTest, UserBufferTooSmallAndNotResizable)
-{
-    char storage[16] = {};
-    ZroCac c;
-    ASSERT_EQ(c.useEmptyBuffer(storage, 16), 1);
-    State before = stateOf(c);
-    std::string data(17, 'q');
-
-    clearEvents();
-    EXPECT_EQ(c.write(17, data.data()), 0);
-    expectCodes(c, 2, 6113);
-    expectOnlyText(3, kInsufficientBuffer);
-    EXPECT_EQ(records(), (std::vector<std::string>{"entry 9", "exit 9 6113"}));
-    EXPECT_EQ(stateOf(c), before);
-
-    c.clearErrorCodes();
-    clearEvents();
-    EXPECT_EQ(c.moreBytes(17), 0);
-    expectCodes(c, 2, 6113);
-    expectOnlyText(3, kInsufficientBuffer);
-    EXPECT_TRUE(records().empty());
-
-    // Even the size it already has.
-    clearEvents();
-    EXPECT_EQ(c.resizeBuffer(16), 0);
-    expectCodes(c, 2, 6112);
-    expectOnlyText(5, kNotResizable);
-    expectFrame(5, 6112);
-    EXPECT_EQ(stateOf(c), before);
-
-    // Exactly full is fine, and the bytes land in the caller's storage.
-    EXPECT_EQ(c.write(16, data.data()), 1);
-    EXPECT_EQ(std::string(storage, 16), std::string(16, 'q'));
-    EXPECT_EQ(c.moreBytes(0), 1);
-    EXPECT_EQ(c.moreBytes(1), 0);
-
-    // Moving the cursor or the message past the user buffer needs a resize.
-    ASSERT_EQ(c.setDataOffset(3), 1);
-    c.clearErrorCodes();
-    clearEvents();
-    EXPECT_EQ(c.setDataOffset(17), 0);
-    expectCodes(c, 2, 6112);
-    expectOnlyText(5, kNotResizable);
-    EXPECT_EQ(c.setMessageLength(17), 0);
-    expectNumbers(c, 16, 16, 3);
-}
-
-TEST_F(ZroCacTest, LengthsThatWrapAroundFailWithoutAllocating)
-{
-    ZroCac c;
-    fill(c, "0123456789", 10);
-    State before = stateOf(c);
-    unsigned long allocations = zroi_test_allocation_count();
-
-    clearEvents();
-    EXPECT_EQ(c.write(0xFFFFFFFFu, "x"), 0);
-    expectCodes(c, 2, 2071);
-    expectOnlyText(3, kMoreStorage);
-    EXPECT_EQ(records(), (std::vector<std::string>{"entry 9", "exit 9 2071"}));
-    EXPECT_EQ(stateOf(c), before);
-
-    // The offset below the length: the sum wraps to less than the offset.
-    ASSERT_EQ(c.setDataOffset(5), 1);
-    before = stateOf(c);
-    c.clearErrorCodes();
-    clearEvents();
-    EXPECT_EQ(c.moreBytes(0xFFFFFFFCu), 0);
-    expectCodes(c, 2, 2071);
-    expectOnlyText(3, kMoreStorage);
-    EXPECT_EQ(stateOf(c), before);
-    // The largest length that fits in 32 bits after the offset is not refused
-    // for wrapping; it only needs storage (none is granted here).
-    c.clearErrorCodes();
-    failAllocation(1);
-    clearEvents();
-    EXPECT_EQ(c.moreBytes(0xFFFFFFFAu), 0);
-    expectCodes(c, 2, 2071);
-    expectOnlyText(5, kResizeStorage);
-    EXPECT_EQ(stateOf(c), before);
-    EXPECT_EQ(zroi_test_allocation_count(), allocations + 1);
 }
 
 TEST_F(ZroCacTest, GrowthPastTwoGigabytesWhereTheDoublingWraps)
@@ -437,43 +488,6 @@ TEST_F(ZroCacTest, ResizeBuffer)
     EXPECT_EQ(c.automaticBuffer(), 1);
 }
 
-TEST_F(ZroCacTest, ResizeBufferWithoutStorageLeavesTheCacheUnchanged)
-{
-    ZroCac c;
-    fill(c, "0123456789", 6);
-    State before = stateOf(c);
-
-    failAllocation(1);
-    clearEvents();
-    EXPECT_EQ(c.resizeBuffer(100), 0);
-    expectCodes(c, 2, 2071);
-    expectOnlyText(5, kResizeStorage);
-    expectFrame(5, 2071);
-    EXPECT_EQ(stateOf(c), before);
-
-    // A shrink warns, then the failure replaces the warning.
-    failAllocation(1);
-    clearEvents();
-    EXPECT_EQ(c.resizeBuffer(3), 0);
-    EXPECT_EQ(texts(), (std::vector<std::string>{kResizeTruncated, kResizeStorage}));
-    expectCodes(c, 2, 2071);
-    EXPECT_EQ(stateOf(c), before);
-
-    // Growth inside write and setMessageLength meets the same failure.
-    failAllocation(1);
-    clearEvents();
-    EXPECT_EQ(c.write(20, std::string(20, 'z').data()), 0);
-    expectOnlyText(5, kResizeStorage);
-    EXPECT_EQ(records(),
-              (std::vector<std::string>{"entry 9", "entry 5", "exit 5 2071", "exit 9 2071"}));
-    EXPECT_EQ(stateOf(c), before);
-    failAllocation(1);
-    EXPECT_EQ(c.setMessageLength(11), 0);
-    EXPECT_EQ(c.setDataOffset(11), 1); // the next allocation is granted
-    expectNumbers(c, 11, 11, 11);
-    EXPECT_EQ(message(c).substr(0, 10), "0123456789");
-}
-
 TEST_F(ZroCacTest, CursorAndMessageLength)
 {
     ZroCac c;
@@ -551,57 +565,6 @@ TEST_F(ZroCacTest, UseFullAndEmptyBuffer)
     EXPECT_EQ(c.automaticBuffer(), 1);
     expectCodes(c, 0, 0);
     expectNoText();
-}
-
-TEST_F(ZroCacTest, UseBufferFailuresChangeNothing)
-{
-    char storage[40] = {};
-    ZroCac c;
-    fill(c, "keep me", 2);
-    State before = stateOf(c);
-
-    clearEvents();
-    EXPECT_EQ(c.useEmptyBuffer(nullptr, 40), 0);
-    expectCodes(c, 2, 6108);
-    expectOnlyText(8, kNoPointer);
-    expectFrame(8, 6108);
-    EXPECT_EQ(stateOf(c), before);
-
-    c.clearErrorCodes();
-    clearEvents();
-    EXPECT_EQ(c.useFullBuffer(nullptr, 40), 0);
-    expectCodes(c, 2, 6108);
-    expectOnlyText(8, kNoPointer);
-    expectFrame(8, 6108);
-    EXPECT_EQ(stateOf(c), before);
-
-    refuse(storage + 39, 1, 1);
-    clearEvents();
-    EXPECT_EQ(c.useFullBuffer(storage, 40), 0);
-    expectCodes(c, 2, 2004);
-    expectOnlyText(62, kReadRefused);
-    expectFrame(8, 2004);
-    EXPECT_EQ(stateOf(c), before);
-    clearEvents();
-    EXPECT_EQ(c.useEmptyBuffer(storage, 40), 0);
-    expectOnlyText(62, kReadRefused);
-    EXPECT_EQ(stateOf(c), before);
-
-    // Only a read check is made: storage refused for writing is adopted, and
-    // the exit record carries the reason left over from before.
-    allowAll();
-    refuse(storage, 40, 2);
-    clearEvents();
-    EXPECT_EQ(c.useEmptyBuffer(storage, 40), 1);
-    expectFrame(8, 2004);
-    expectNoText();
-    EXPECT_EQ(c.bufferPointer(), storage);
-    clearEvents();
-    EXPECT_EQ(c.useFullBuffer(storage, 40), 1);
-    expectFrame(8, 2004);
-    // Writing into it is where the write check refuses.
-    EXPECT_EQ(c.write(1, "w"), 0);
-    expectCodes(c, 2, 2004);
 }
 
 TEST_F(ZroCacTest, ExitRecordsCarryAReasonLeftByAnEarlierFailure)

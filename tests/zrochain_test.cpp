@@ -118,86 +118,6 @@ ZroDlh deadLetterHeader()
 
 } // namespace
 
-TEST_F(ZroChainTest, WrittenInnermostFirstReadOutermostFirst)
-{
-    ZroMsg message;
-    ZroWih wih = workHeader();
-    ZroRfh rfh = referenceHeader();
-    ZroDlh dlh = deadLetterHeader();
-    writeChain(message, wih, rfh, dlh);
-    if (HasFatalFailure()) return;
-
-    // The bytes at the records' offsets.
-    const char* b = message.bufferPointer();
-    EXPECT_EQ(charsAt(b, kDlhAt, 4), "DLH ");
-    EXPECT_EQ(intAt(b, kDlhAt + 4), 1);
-    EXPECT_EQ(charsAt(b, kDlhAt + 12, 7), std::string("DEAD.Q\0", 7));
-    EXPECT_EQ(charsAt(b, kDlhAt + 60, 4), std::string("QM1\0", 4));
-    EXPECT_EQ(intAt(b, kDlhAt + 108), 546);
-    EXPECT_EQ(intAt(b, kDlhAt + 112), kRfhCharacterSet);
-    EXPECT_EQ(charsAt(b, kDlhAt + 116, 8), "ZRHREF  ");
-    EXPECT_EQ(charsAt(b, kDlhAt + 128, 11), std::string("chain test\0", 11));
-    EXPECT_EQ(std::memcmp(b + kDlhAt, &dlh.record(), 172), 0);
-
-    EXPECT_EQ(charsAt(b, kRfhAt, 4), "RMH ");
-    EXPECT_EQ(intAt(b, kRfhAt + 4), 1);
-    EXPECT_EQ(intAt(b, kRfhAt + 8), static_cast<int32_t>(kRfhLength));
-    EXPECT_EQ(intAt(b, kRfhAt + 12), 546);
-    EXPECT_EQ(intAt(b, kRfhAt + 16), kWihCharacterSet);
-    EXPECT_EQ(charsAt(b, kRfhAt + 20, 8), "ZRHWIH  ");
-    EXPECT_EQ(intAt(b, kRfhAt + 28), 1) << "header flags";
-    EXPECT_EQ(charsAt(b, kRfhAt + 32, 8), std::string("FILE\0\0\0\0", 8));
-    EXPECT_EQ(charsAt(b, kRfhAt + 40, 24), std::string(24, '\0'));
-    const int32_t lengthsAndOffsets[8] = {7, 108, 12, 115, 3, 127, 13, 130};
-    for (unsigned i = 0; i < 8; ++i) EXPECT_EQ(intAt(b, kRfhAt + 64 + 4 * i), lengthsAndOffsets[i]);
-    EXPECT_EQ(charsAt(b, kRfhAt + 96, 12), std::string(12, '\0')) << "spare integers";
-    EXPECT_EQ(charsAt(b, kRfhAt + 108, kRfhLength - 108), "SRC.ENV/in/file.datDST/out/file.dat");
-
-    EXPECT_EQ(charsAt(b, kWihAt, 4), "WIH ");
-    EXPECT_EQ(intAt(b, kWihAt + 4), 1);
-    EXPECT_EQ(intAt(b, kWihAt + 8), 120);
-    EXPECT_EQ(intAt(b, kWihAt + 12), kBodyEncoding);
-    EXPECT_EQ(intAt(b, kWihAt + 16), kBodyCharacterSet);
-    EXPECT_EQ(charsAt(b, kWihAt + 20, 8), "ZRSTR   ");
-    EXPECT_EQ(intAt(b, kWihAt + 28), 1);
-    EXPECT_EQ(charsAt(b, kWihAt + 32, 32), "CHAIN.SERVICE" + std::string(19, ' '));
-    EXPECT_EQ(charsAt(b, kWihAt + 64, 8), "S1      ");
-    EXPECT_EQ(std::memcmp(b + kWihAt, &wih.record(), 120), 0);
-
-    EXPECT_EQ(charsAt(b, kBodyAt, kBodyLength), kBody);
-
-    // Read back, outermost first: each header hands the message the
-    // description of what follows it.
-    message.setDataOffset(0);
-    ZroDlh dlhRead;
-    ASSERT_EQ(message.readItem(dlhRead), 1);
-    EXPECT_EQ(message.dataOffset(), kRfhAt);
-    expectDescription(message, "ZRHREF  ", 546, kRfhCharacterSet);
-    EXPECT_EQ(std::memcmp(&dlhRead.record(), &dlh.record(), 172), 0);
-
-    ZroRfh rfhRead;
-    ASSERT_EQ(message.readItem(rfhRead), 1);
-    EXPECT_EQ(message.dataOffset(), kWihAt);
-    expectDescription(message, "ZRHWIH  ", 546, kWihCharacterSet);
-    EXPECT_STREQ(rfhRead.referenceType().dataPointer(), "FILE");
-    EXPECT_STREQ(rfhRead.sourceEnvironment().dataPointer(), kSourceEnvironment);
-    EXPECT_STREQ(rfhRead.sourceName().dataPointer(), kSourceName);
-    EXPECT_STREQ(rfhRead.destinationEnvironment().dataPointer(), kDestinationEnvironment);
-    EXPECT_STREQ(rfhRead.destinationName().dataPointer(), kDestinationName);
-
-    ZroWih wihRead;
-    ASSERT_EQ(message.readItem(wihRead), 1);
-    EXPECT_EQ(message.dataOffset(), kBodyAt);
-    expectDescription(message, "ZRSTR   ", kBodyEncoding, kBodyCharacterSet);
-    EXPECT_EQ(std::memcmp(&wihRead.record(), &wih.record(), 120), 0);
-
-    ZroStr bodyRead;
-    ASSERT_EQ(message.readItem(bodyRead), 1);
-    EXPECT_STREQ(bodyRead.dataPointer(), kBody);
-    EXPECT_EQ(message.dataOffset(), message.messageLength());
-    expectCodes(message, 0, 0);
-}
-
 TEST_F(ZroChainTest, ReadInTheWrongOrder)
 {
     ZroMsg message;
@@ -241,46 +161,6 @@ TEST_F(ZroChainTest, ReadInTheWrongOrder)
     message.setFormat("ZRHWIH");
     EXPECT_EQ(message.readItem(wihRead), 1);
     EXPECT_EQ(message.dataOffset(), kBodyAt);
-}
-
-TEST_F(ZroChainTest, CheckOrderOnTheOutermostHeader)
-{
-    // Everything wrong at first; each step puts one thing right, and the
-    // next check in order decides, with the data offset and record kept.
-    ZroDlh valid = deadLetterHeader();
-    std::vector<char> bytes(172);
-    std::memcpy(bytes.data(), &valid.record(), 172);
-    bytes[0] = 'X';
-    ZroDlh header = target<ZroDlh>();
-    {
-        Received received(bytes.data(), 171, "ZRHWIH  ");
-        received.message.setEncoding(785);
-        expectRefused(kDlh, header, received.message, ZRRC_STRUC_ID_ERROR);
-    }
-    bytes[0] = 'D';
-    {
-        Received received(bytes.data(), 171, "ZRHWIH  ");
-        received.message.setEncoding(785);
-        expectRefused(kDlh, header, received.message, ZRRC_ENCODING_ERROR);
-    }
-    {
-        Received received(bytes.data(), 171, "ZRHWIH  ");
-        expectRefused(kDlh, header, received.message, ZRRC_FORMAT_ERROR);
-    }
-    {
-        Received received(bytes.data(), 171, "ZRDEAD  ");
-        expectRefused(kDlh, header, received.message, ZRRC_INSUFFICIENT_DATA);
-    }
-    Received received(bytes.data(), 172, "ZRDEAD  ");
-    clearEvents();
-    EXPECT_EQ(header.pasteIn(received.message), 1);
-    expectFrame(10, 6114);
-    EXPECT_EQ(received.message.dataOffset(), 5u + 172);
-}
-
-TEST_F(ZroChainTest, EveryTruncatedDeadLetterHeader)
-{
-    expectEveryTruncatedLength(kDlh, deadLetterHeader());
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "zroi/zroi.hpp"
@@ -147,6 +148,18 @@ TEST_F(ZroCnvTest, StringBodyToAndFromUtf8)
     EXPECT_EQ(dataOf(m), "\xE2\x82\xAC"
                          "A");
     expectCodes(cnv, 0, 0);
+
+    // A message whose automatic buffer cannot grow for the longer body: the
+    // converter takes the message's codes and the data stays.
+    load(m, "\xE9\xE9", ZRFMT_STRING, 546, 0);
+    m.resizeBuffer(2);
+    ZroCnv fresh;
+    failAllocation(2); // the scratch storage is the first
+    EXPECT_EQ(fresh.convert(m, 546, 1208), 0);
+    failAllocation(0);
+    expectCodes(fresh, 2, 2071);
+    EXPECT_EQ(dataOf(m), "\xE9\xE9");
+    EXPECT_EQ(m.characterSet(), 0);
 }
 
 // Every failure: its reason, its one text, and the message exactly as before.
@@ -306,4 +319,22 @@ TEST_F(ZroCnvTest, UnknownFormatEndsTheWalkWithAWarning)
     ASSERT_EQ(cnv.convert(first, 273, 500), 1);
     EXPECT_EQ(dataOf(first), "abc");
     EXPECT_EQ(first.encoding(), 546);
+}
+
+// The tables of a pair of sets are built once, by whichever thread needs
+// them first: two threads converting at once get the same bytes.
+TEST_F(ZroCnvTest, TwoThreadsBuildTheTablesOnce)
+{
+    std::string results[2];
+    auto work = [&results](int k) {
+        ZroMsg m;
+        load(m, "\xC7\x99\xD0\xA1\x40\xC7\x96\xA3\xA3", ZRFMT_STRING, 273, 1141); // "Grüß Gott"
+        ZroCnv cnv;
+        if (cnv.convert(m, 546, 850)) results[k] = dataOf(m);
+    };
+    std::thread first(work, 0), second(work, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(results[0], "Gr\x81\xE1 Gott");
+    EXPECT_EQ(results[1], results[0]);
 }

@@ -158,32 +158,6 @@ struct GmoName {
 using GmoTypes = ::testing::Types<Gmo2, Gmo3>;
 TYPED_TEST_SUITE(ZroGmoBothTest, GmoTypes, GmoName);
 
-TYPED_TEST(ZroGmoBothTest, ResolvedQueueNameEndsAtNulWithoutTrailingBlanks)
-{
-    TypeParam g;
-    unsigned char* field = bytesOf(g) + 24;
-    // The field holds `n` characters at `text`, the rest blanks.
-    auto nameWith = [&](const char* text, std::size_t n) {
-        std::memset(field, ' ', 48);
-        std::memcpy(field, text, n);
-        return std::string(g.resolvedQueueName().dataPointer());
-    };
-    EXPECT_EQ(nameWith("Q1", 2), "Q1");
-    EXPECT_EQ(nameWith("  QUEUE.A  \0junk", 16), "  QUEUE.A");
-    EXPECT_EQ(nameWith("", 0), "");
-    std::memset(field, 0, 48);
-    EXPECT_EQ(g.resolvedQueueName().length(), 0u);
-    // No NUL at all: every one of the 48 characters, nothing read beyond.
-    const char* full = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuv";
-    std::memcpy(field, full, 48);
-    std::memset(field + 48, 'x', 4); // the word at 72, readable but not part of the name
-    ZroStr name = g.resolvedQueueName();
-    EXPECT_EQ(name.length(), 48u);
-    EXPECT_EQ(std::string(name.dataPointer()), full);
-    this->expectCodes(g, 0, 0);
-    this->expectNoText();
-}
-
 TYPED_TEST(ZroGmoBothTest, ResolvedQueueNameWithoutStorage)
 {
     TypeParam g;
@@ -306,102 +280,6 @@ TEST_F(ZroGmoTest, Version3WithoutStorageThrows)
     failAllocation(2);
     EXPECT_THROW(delete new ZroGmo3, std::bad_alloc);
     EXPECT_TRUE(texts().empty());
-}
-
-TEST_F(ZroGmoTest, SetMessageTokenFromBinary)
-{
-    ZroGmo3 g;
-    const std::string before = bytes(bytesOf(g), ZroGmo3::RECORD_LENGTH);
-    ZroBin token(TOKEN, 16);
-    clearEvents();
-    EXPECT_EQ(g.setMessageToken(token), 1);
-    expectFrame(64, 0);
-    expectNoText();
-    expectCodes(g, 0, 0);
-    EXPECT_EQ(bytes(bytesOf(g) + 80, 16), bytes(TOKEN, 16));
-    EXPECT_EQ(bytes(g.messageToken()), bytes(TOKEN, 16));
-    // Nothing else in the record moved.
-    std::string after = bytes(bytesOf(g), ZroGmo3::RECORD_LENGTH);
-    EXPECT_EQ(after.substr(0, 80) + after.substr(96), before.substr(0, 80) + before.substr(96));
-
-    ZroBin empty;
-    clearEvents();
-    EXPECT_EQ(g.setMessageToken(empty), 1);
-    expectFrame(64, 0);
-    EXPECT_TRUE(allBytes(bytesOf(g) + 80, 16, 0));
-    EXPECT_EQ(g.messageToken().dataLength(), 16u);
-    EXPECT_EQ(g.messageToken().isNull(), 1);
-    EXPECT_EQ(bytes(bytesOf(g), ZroGmo3::RECORD_LENGTH), before);
-}
-
-TEST_F(ZroGmoTest, SetMessageTokenOfAnotherLengthFails)
-{
-    for (unsigned length : {1u, 8u, 15u, 17u, 32u}) {
-        SCOPED_TRACE(length);
-        ZroGmo3 g;
-        g.setMessageToken(reinterpret_cast<const unsigned char*>(TOKEN));
-        const std::string before = bytes(bytesOf(g), ZroGmo3::RECORD_LENGTH);
-        std::string data(length, '\x5a');
-        ZroBin token(data.data(), length);
-        clearEvents();
-        EXPECT_EQ(g.setMessageToken(token), 0);
-        expectOnlyText(64, SET_TOKEN_LENGTH_ERROR);
-        expectFrame(64, 6111);
-        EXPECT_EQ(records(), (std::vector<std::string>{"entry 64", "exit 64 6111"}));
-        expectCodes(g, 2, 6111);
-        EXPECT_EQ(bytes(bytesOf(g), ZroGmo3::RECORD_LENGTH), before);
-        EXPECT_EQ(bytes(g.messageToken()), bytes(TOKEN, 16));
-    }
-}
-
-TEST_F(ZroGmoTest, SetMessageTokenAfterAFailureKeepsTheEarlierReason)
-{
-    ZroGmo3 g;
-    EXPECT_EQ(g.setMessageToken(ZroBin(TOKEN, 8)), 0);
-    ZroBin token(TOKEN, 16);
-    clearEvents();
-    EXPECT_EQ(g.setMessageToken(token), 1);
-    expectFrame(64, 6111); // the exit record carries the reason the object still holds
-    expectNoText();
-    expectCodes(g, 2, 6111);
-    EXPECT_EQ(bytes(g.messageToken()), bytes(TOKEN, 16));
-
-    clearEvents();
-    EXPECT_EQ(g.setMessageToken(ZroBin()), 1);
-    expectFrame(64, 6111);
-    EXPECT_EQ(g.messageToken().isNull(), 1);
-    g.clearErrorCodes();
-    clearEvents();
-    EXPECT_EQ(g.setMessageToken(token), 1);
-    expectFrame(64, 0);
-}
-
-TEST_F(ZroGmoTest, SetMessageTokenFromRawBytes)
-{
-    Gmo3 g;
-    g.setCodes(2, 6111);
-    const std::string before = bytes(bytesOf(g), ZroGmo3::RECORD_LENGTH);
-    clearEvents();
-    // 16 bytes are taken from a longer source, no more.
-    g.setMessageToken(reinterpret_cast<const unsigned char*>("0123456789ABCDEFwxyz"));
-    EXPECT_EQ(bytes(bytesOf(g) + 80, 16), bytes(TOKEN, 16));
-    EXPECT_EQ(longAt(bytesOf(g), 96), -1);
-    g.setMessageToken(nullptr);
-    EXPECT_EQ(bytes(bytesOf(g), ZroGmo3::RECORD_LENGTH), before);
-    EXPECT_TRUE(events().empty()); // untraced, unchecked
-    expectCodes(g, 2, 6111);       // and the codes are not touched
-}
-
-TEST_F(ZroGmoTest, MessageTokenWithoutStorage)
-{
-    ZroGmo3 g;
-    g.setMessageToken(reinterpret_cast<const unsigned char*>(TOKEN));
-    failAllocation(1);
-    ZroBin token = g.messageToken();
-    EXPECT_EQ(token.dataLength(), 0u);
-    expectCodes(token, 2, 2071);
-    expectCodes(g, 0, 0);
-    EXPECT_EQ(bytes(bytesOf(g) + 80, 16), bytes(TOKEN, 16));
 }
 
 // The record templates are filled by no one at run time, so the first

@@ -15,7 +15,8 @@
 #   its body, status 0, and the text dump contains EXPECTED.
 # badjson: compose of TEXT (or @empty: an empty file; @deep: 100000 nested
 #   arrays; @latin1: a text that is not UTF-8) fails with status 2 and EXPECTED on stderr, and writes nothing.
-# usage: zromsg ARGUMENTS... fails with status 2 and EXPECTED on stderr.
+# usage: zromsg ARGUMENTS... fails with status 2 and EXPECTED on stderr (one
+#   line of it for convert).
 # foreign: NAME.bin converted to FORM (ENCODING:CCSID) is the checked-in
 #   foreign/NAME.ENCODING-CCSID.bin and converts back to NAME.bin; dump of the
 #   foreign form shows the same items, offsets and field values as dump of
@@ -154,6 +155,9 @@ usage)
     run "$@"
     expect_status 2
     expect_in err "$expected"
+    if [ "${1-}" = convert ]; then
+        [ "$(wc -l <"$work/err")" -eq 1 ] || fail "convert's usage error is not one line"
+    fi
     ;;
 
 foreign)

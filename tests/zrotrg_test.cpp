@@ -88,57 +88,6 @@ std::string blanks(unsigned n) { return std::string(n, ' '); }
 
 using ZroTrgTest = ZroTest;
 
-TEST_F(ZroTrgTest, NewTriggerHasTheDefaultsAtTheirOffsets)
-{
-    ZroTrg trigger;
-    EXPECT_EQ(str(trigger.queueName()), "");
-    EXPECT_EQ(str(trigger.processName()), "");
-    EXPECT_EQ(str(trigger.triggerData()), "");
-    EXPECT_EQ(str(trigger.applicationId()), "");
-    EXPECT_EQ(str(trigger.environmentData()), "");
-    EXPECT_EQ(str(trigger.userData()), "");
-    expectCodes(trigger, 0, 0);
-    EXPECT_EQ(recordOf(trigger), defaultRecord());
-}
-
-TEST_F(ZroTrgTest, SettersFillWithNulAndGettersStripTrailingBlanks)
-{
-    ZroTrg trigger;
-    trigger.setQueueName("QUEUE");
-    trigger.setProcessName(std::string(60, 'p').c_str());
-    trigger.setTriggerData("  lead and trail  ");
-    trigger.setApplicationId(std::string(300, 'i').c_str());
-    trigger.setEnvironmentData("env");
-    trigger.setUserData("user");
-    EXPECT_EQ(str(trigger.queueName()), "QUEUE");
-    EXPECT_EQ(str(trigger.processName()), std::string(48, 'p'));
-    EXPECT_EQ(str(trigger.triggerData()), "  lead and trail");
-    EXPECT_EQ(str(trigger.applicationId()), std::string(256, 'i'));
-    EXPECT_EQ(str(trigger.environmentData()), "env");
-    EXPECT_EQ(str(trigger.userData()), "user");
-    // The two cuts are reported by the string copy alone.
-    expectCodes(trigger, 0, 0);
-    EXPECT_EQ(texts(),
-              std::vector<std::string>(2, "static ZroString::copy (warning): string truncated"));
-
-    std::string expected = defaultRecord();
-    putText(expected, 8, 48, "QUEUE");
-    putText(expected, 56, 48, std::string(48, 'p'));
-    putText(expected, 104, 64, "  lead and trail  ");
-    putText(expected, 172, 256, std::string(256, 'i'));
-    putText(expected, 428, 128, "env");
-    putText(expected, 556, 128, "user");
-    EXPECT_EQ(recordOf(trigger), expected);
-
-    // A shorter text overwrites the whole field; a null text clears it.
-    trigger.setQueueName("Q");
-    trigger.setEnvironmentData(nullptr);
-    putText(expected, 8, 48, "Q");
-    putText(expected, 428, 128, "");
-    EXPECT_EQ(recordOf(trigger), expected);
-    EXPECT_EQ(str(trigger.environmentData()), "");
-}
-
 TEST_F(ZroTrgTest, CopyOutReplacesTheWholeMessage)
 {
     ZroMsg message;

@@ -65,7 +65,9 @@ public:
     /// The data is converted into scratch storage (kept by the object and
     /// reused by the next call) and copied back only when all of it
     /// converted, so a failure leaves data and descriptor exactly as they
-    /// were. Traced as function 100, texts under function 100.
+    /// were; a body whose every byte has a place in the target set (and
+    /// bytes left as they are) cannot fail and is converted in place after
+    /// that. Traced as function 100, texts under function 100.
     ///
     /// Result 1 with codes untouched: everything converted. Result 1 with
     /// 1/6404: a format the converter does not know stands in the chain;

@@ -49,9 +49,10 @@ public:
     /// the data offset at the end of the message; the header's codes stay.
     /// Result 0 with the message's codes (2/6113 when a user buffer cannot
     /// hold header and data, 2/2071 when no storage is left): header and
-    /// message are then as they were. A pointer check refusing the write
-    /// (2/2004) leaves the message cleared, describing the header, and the
-    /// header with the description it took.
+    /// message are then as they were. A pointer check refusing the record's
+    /// write (2/2004) leaves the message cleared, refusing the data's leaves
+    /// the header alone in it; either way the message describes the header
+    /// and the header keeps the description it took.
     using ZroHdrFrame::copyOut;
     /// Reads the record at the message's data offset. Result 1: the data
     /// offset has moved on by 172 and the message takes the header's

@@ -8,6 +8,17 @@
 // offset, takes the record and hands the header's description back to the
 // message, so that the message then names the next item.
 //
+// copyOut checks that the message has room for the header and all its data
+// together before anything changes: when there is none (a user buffer too
+// small, 6113; no storage or a length past 32 bits, 2071) it fails with the
+// message's codes and the message keeps its data and description, the
+// header its own. Then it writes the record, and last the data behind it,
+// each a traced write (function 9) with its pointer checks; the data is
+// moved in place, never copied aside. A refused write (2004) stops there:
+// the message describes the header and holds what was written before it
+// (nothing when the record's write is refused, the header alone when the
+// data's is).
+//
 //     ZroMsg message;            // holding a string body
 //     ZroDlh header;
 //     message.writeItem(header); // header.format() is now "ZRSTR   "

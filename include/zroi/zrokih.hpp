@@ -62,7 +62,8 @@ public:
     /// and 0, and the data offset ends at the end of the message. Returns 0
     /// with 2/6128 for another version (message untouched), or with the
     /// message's codes when it has no room (e.g. 2/6113, 2/2071; nothing
-    /// changed) or a write fails.
+    /// changed) or a write fails (2/2004: the message holds what was written
+    /// before, nothing or the header alone).
     unsigned char copyOut(ZroMsg& message) override;
     /// Reads the header at the data offset (traced as function 60). Checks
     /// the structure id (2/6107), encoding 546 (2/6106) and format

@@ -49,16 +49,17 @@ public:
     /// and offset fields are laid out (texts back to back from byte 108, the
     /// structure length where the last ends; they keep these values whatever
     /// follows). Then the header takes the message's encoding, character set
-    /// and format, the message gets 546, 0 and "ZRHREF  ", and the whole
-    /// header is written in one step. 1 on success, data offset at the end of
-    /// the message, the header's codes untouched. 0 with the failure's codes
-    /// on the header when
+    /// and format, the message gets 546, 0 and "ZRHREF  ", and the fixed
+    /// part, the four texts and the message's data are written one after the
+    /// other, each only if the write before it succeeded. 1 on success, data
+    /// offset at the end of the message, the header's codes untouched. 0 with
+    /// the failure's codes on the header when
     /// - the message's buffer has no room for header and data (the cache's
-    ///   6113 or 2071, 2071 also for texts of more than 2 GiB together), or no
-    ///   storage is left to put the header together in (2071): the message
-    ///   and the header's encoding, character set and format are unchanged;
-    /// - a pointer check refuses the write (2004): the message is left
-    ///   cleared, describing the header.
+    ///   6113 or 2071, 2071 also for texts of more than 2 GiB together): the
+    ///   message and the header's encoding, character set and format are
+    ///   unchanged;
+    /// - a pointer check refuses a write (2004): the message describes the
+    ///   header and holds what was written before that write.
     unsigned char copyOut(ZroMsg& message) override;
 
     /// Reads the header at the message's data offset. Checks in order:
@@ -136,10 +137,6 @@ private:
 
     ZRRMH record_; ///< the fixed part, in wire layout
     ZroStr parts_[PartCount];
-    /// Where copyOut puts the whole header together before its one write;
-    /// kept from call to call so that a header written again allocates
-    /// nothing. Never copied: a copy starts without.
-    ZroCac scratch_;
 };
 
 #endif // ZROI_ZRORFH_HPP

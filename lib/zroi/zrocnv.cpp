@@ -11,6 +11,7 @@
 
 #include "zroalloc.hpp"
 #include "zroframe.hpp"
+#include "zroi/zrofields.hpp"
 #include "zroi/zromsg.hpp"
 
 ZROI_IDENT("lib/zroi/zrocnv")
@@ -92,9 +93,11 @@ const SetTable* setTable(int index) noexcept
 }
 
 /// From one single-byte set to another: the target byte of each source
-/// byte, or a value above 255 when it has no place there.
+/// byte, and whether it has no place there (its `to` is then 0).
 struct PairTable {
-    uint16_t to[256];
+    unsigned char to[256];
+    unsigned char hole[256];
+    bool total; ///< no holes: every byte has its place
 };
 
 PairTable g_pairs[kSetCount][kSetCount];
@@ -105,13 +108,19 @@ void buildPair(int from, int to) noexcept
     const SetTable& a = g_sets[from];
     const SetTable& b = g_sets[to];
     PairTable& pair = g_pairs[from][to];
+    pair.total = true;
     for (int c = 0; c < 256; ++c) {
-        pair.to[c] = 0x100;
-        if (a.codePoint[c] < 0) continue;
-        const uint32_t key = static_cast<uint32_t>(a.codePoint[c]) << 8;
-        const uint32_t* hit = std::lower_bound(b.byCodePoint, b.byCodePoint + b.mapped, key);
-        if (hit != b.byCodePoint + b.mapped && (*hit >> 8) == (key >> 8))
-            pair.to[c] = static_cast<uint16_t>(*hit & 0xFF);
+        pair.to[c] = 0;
+        pair.hole[c] = 1;
+        if (a.codePoint[c] >= 0) {
+            const uint32_t key = static_cast<uint32_t>(a.codePoint[c]) << 8;
+            const uint32_t* hit = std::lower_bound(b.byCodePoint, b.byCodePoint + b.mapped, key);
+            if (hit != b.byCodePoint + b.mapped && (*hit >> 8) == (key >> 8)) {
+                pair.to[c] = static_cast<unsigned char>(*hit & 0xFF);
+                pair.hole[c] = 0;
+            }
+        }
+        if (pair.hole[c]) pair.total = false;
     }
 }
 
@@ -132,109 +141,13 @@ bool sameSet(int from, int to) noexcept
 
 // --- Records -------------------------------------------------------------------
 
-// How each record's fields are converted: the offset, width and kind of
-// every field, from the record structs.
-enum class Kind : uint8_t { integer, text, binary };
-struct Field {
-    uint32_t offset;
-    uint32_t width;
-    Kind kind;
-};
-
-#define ZRO_I(R, f) \
-    Field { offsetof(R, f), 4, Kind::integer }
-#define ZRO_T(R, f) \
-    Field { offsetof(R, f), sizeof(R::f), Kind::text }
-#define ZRO_B(R, f) \
-    Field { offsetof(R, f), sizeof(R::f), Kind::binary }
-
-constexpr Field kDlhFields[] = {
-    ZRO_T(ZRDLH, strucId),
-    ZRO_I(ZRDLH, version),
-    ZRO_I(ZRDLH, spareInteger1),
-    ZRO_T(ZRDLH, destinationQueueName),
-    ZRO_T(ZRDLH, destinationQueueManagerName),
-    ZRO_I(ZRDLH, encoding),
-    ZRO_I(ZRDLH, codedCharSetId),
-    ZRO_T(ZRDLH, format),
-    ZRO_I(ZRDLH, spareInteger2),
-    ZRO_T(ZRDLH, putApplName),
-    ZRO_T(ZRDLH, putDate),
-    ZRO_T(ZRDLH, putTime),
-};
-
-constexpr Field kKihFields[] = {
-    ZRO_T(ZRKIH, strucId),
-    // From the version to the task end status every field is an integer.
-    Field{offsetof(ZRKIH, version), offsetof(ZRKIH, format) - offsetof(ZRKIH, version),
-          Kind::integer},
-    ZRO_T(ZRKIH, format),
-    Field{offsetof(ZRKIH, headerFlags),
-          offsetof(ZRKIH, facilityToken) - offsetof(ZRKIH, headerFlags), Kind::integer},
-    ZRO_B(ZRKIH, facilityToken),
-    // From the function to the fifth spare text every field is text.
-    Field{offsetof(ZRKIH, function), offsetof(ZRKIH, cursorPosition) - offsetof(ZRKIH, function),
-          Kind::text},
-    // Version 2 only.
-    Field{offsetof(ZRKIH, cursorPosition), sizeof(ZRKIH) - offsetof(ZRKIH, cursorPosition),
-          Kind::integer},
-};
-
-constexpr Field kRihFields[] = {
-    ZRO_T(ZRRIH, strucId),
-    Field{offsetof(ZRRIH, version), offsetof(ZRRIH, format) - offsetof(ZRRIH, version),
-          Kind::integer},
-    ZRO_T(ZRRIH, format),
-    ZRO_I(ZRRIH, headerFlags),
-    Field{offsetof(ZRRIH, logicalTerminalOverride),
-          offsetof(ZRRIH, transactionInstanceId) - offsetof(ZRRIH, logicalTerminalOverride),
-          Kind::text},
-    ZRO_B(ZRRIH, transactionInstanceId),
-    ZRO_T(ZRRIH, spareCharacters),
-};
-
-constexpr Field kTrgFields[] = {
-    ZRO_T(ZRTM, strucId),     ZRO_I(ZRTM, version),         ZRO_T(ZRTM, queueName),
-    ZRO_T(ZRTM, processName), ZRO_T(ZRTM, triggerData),     ZRO_I(ZRTM, spareInteger),
-    ZRO_T(ZRTM, applId),      ZRO_T(ZRTM, environmentData), ZRO_T(ZRTM, userData),
-};
-
-constexpr Field kRfhFields[] = {
-    ZRO_T(ZRRMH, strucId),
-    Field{offsetof(ZRRMH, version), offsetof(ZRRMH, format) - offsetof(ZRRMH, version),
-          Kind::integer},
-    ZRO_T(ZRRMH, format),
-    ZRO_I(ZRRMH, headerFlags),
-    ZRO_T(ZRRMH, referenceType),
-    ZRO_B(ZRRMH, instanceId),
-    Field{offsetof(ZRRMH, sourceEnvironmentLength),
-          sizeof(ZRRMH) - offsetof(ZRRMH, sourceEnvironmentLength), Kind::integer},
-};
-
-constexpr Field kWihFields[] = {
-    ZRO_T(ZRWIH, strucId),
-    Field{offsetof(ZRWIH, version), offsetof(ZRWIH, format) - offsetof(ZRWIH, version),
-          Kind::integer},
-    ZRO_T(ZRWIH, format),
-    ZRO_I(ZRWIH, headerFlags),
-    ZRO_T(ZRWIH, serviceName),
-    ZRO_T(ZRWIH, serviceStep),
-    ZRO_B(ZRWIH, messageToken),
-    ZRO_B(ZRWIH, spareBytes),
-};
-
-#undef ZRO_I
-#undef ZRO_T
-#undef ZRO_B
-
 /// How long a record is in the message.
 enum class Length : uint8_t { fixed, byVersion, byStrucLength };
 
 struct Record {
     const char* format;
     const char* strucId;
-    const Field* fields;
-    std::size_t fieldCount;
+    zroi::FieldTable fields; ///< every field, converted by its kind
     Length length;
     uint32_t fixedLength;
     uint32_t encodingAt; ///< 0: a body, nothing behind it
@@ -242,25 +155,19 @@ struct Record {
     uint32_t formatAt;
 };
 
-template <std::size_t N> constexpr std::size_t countOf(const Field (&)[N]) { return N; }
-
 const Record kRecords[] = {
-    {ZRFMT_DEAD_LETTER_HEADER, ZRDLH_STRUC_ID, kDlhFields, countOf(kDlhFields), Length::fixed,
-     ZRDLH_LENGTH, offsetof(ZRDLH, encoding), offsetof(ZRDLH, codedCharSetId),
-     offsetof(ZRDLH, format)},
-    {ZRFMT_KOTA_BRIDGE_HEADER, ZRKIH_STRUC_ID, kKihFields, countOf(kKihFields), Length::byVersion,
-     0, offsetof(ZRKIH, encoding), offsetof(ZRKIH, codedCharSetId), offsetof(ZRKIH, format)},
-    {ZRFMT_RPX_BRIDGE_HEADER, ZRRIH_STRUC_ID, kRihFields, countOf(kRihFields), Length::fixed,
-     ZRRIH_LENGTH, offsetof(ZRRIH, encoding), offsetof(ZRRIH, codedCharSetId),
-     offsetof(ZRRIH, format)},
-    {ZRFMT_REFERENCE_HEADER, ZRRMH_STRUC_ID, kRfhFields, countOf(kRfhFields), Length::byStrucLength,
+    {ZRFMT_DEAD_LETTER_HEADER, ZRDLH_STRUC_ID, zroi::fields<ZRDLH>(), Length::fixed, ZRDLH_LENGTH,
+     offsetof(ZRDLH, encoding), offsetof(ZRDLH, codedCharSetId), offsetof(ZRDLH, format)},
+    {ZRFMT_KOTA_BRIDGE_HEADER, ZRKIH_STRUC_ID, zroi::fields<ZRKIH>(), Length::byVersion, 0,
+     offsetof(ZRKIH, encoding), offsetof(ZRKIH, codedCharSetId), offsetof(ZRKIH, format)},
+    {ZRFMT_RPX_BRIDGE_HEADER, ZRRIH_STRUC_ID, zroi::fields<ZRRIH>(), Length::fixed, ZRRIH_LENGTH,
+     offsetof(ZRRIH, encoding), offsetof(ZRRIH, codedCharSetId), offsetof(ZRRIH, format)},
+    {ZRFMT_REFERENCE_HEADER, ZRRMH_STRUC_ID, zroi::fields<ZRRMH>(), Length::byStrucLength,
      ZRRMH_FIXED_LENGTH, offsetof(ZRRMH, encoding), offsetof(ZRRMH, codedCharSetId),
      offsetof(ZRRMH, format)},
-    {ZRFMT_WORK_INFO_HEADER, ZRWIH_STRUC_ID, kWihFields, countOf(kWihFields), Length::fixed,
-     ZRWIH_LENGTH, offsetof(ZRWIH, encoding), offsetof(ZRWIH, codedCharSetId),
-     offsetof(ZRWIH, format)},
-    {ZRFMT_TRIGGER, ZRTM_STRUC_ID, kTrgFields, countOf(kTrgFields), Length::fixed, ZRTM_LENGTH, 0,
-     0, 0},
+    {ZRFMT_WORK_INFO_HEADER, ZRWIH_STRUC_ID, zroi::fields<ZRWIH>(), Length::fixed, ZRWIH_LENGTH,
+     offsetof(ZRWIH, encoding), offsetof(ZRWIH, codedCharSetId), offsetof(ZRWIH, format)},
+    {ZRFMT_TRIGGER, ZRTM_STRUC_ID, zroi::fields<ZRTM>(), Length::fixed, ZRTM_LENGTH, 0, 0, 0},
 };
 
 const Record* recordOf(const char* format) noexcept
@@ -355,6 +262,9 @@ struct ZroCnvWalk {
     int32_t targetEncoding = 0;
     int32_t targetCcsid = 0;
     int targetSet = 0;
+    bool deferred = false; ///< the rest from deferredAt on is converted in place
+    std::size_t deferredAt = 0;
+    const PairTable* deferredMap = nullptr;
 
     unsigned char* out() { return reinterpret_cast<unsigned char*>(cnv.scratch_); }
 
@@ -384,21 +294,48 @@ struct ZroCnvWalk {
 
     unsigned char noStorage() { return fail("storage not available", ZRRC_STORAGE_NOT_AVAILABLE); }
 
-    /// Single-byte text `from` set `from` to set `to`, `n` bytes, same length.
-    bool mapBytes(const unsigned char* src, unsigned char* dst, std::size_t n, int from, int to)
+    /// The table from set `from` to set `to`, or nullptr when the two are
+    /// one set and bytes are copied.
+    static const PairTable* mapping(int from, int to)
     {
-        if (sameSet(from, to)) {
-            std::memcpy(dst, src, n);
+        return sameSet(from, to) ? nullptr : &pairTable(from, to);
+    }
+
+    /// Every byte through a table without holes, eight at a time (`dst` may
+    /// be `src`).
+    static void mapTotal(const unsigned char* src, unsigned char* dst, std::size_t n,
+                         const unsigned char* to)
+    {
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, src + i, 8);
+            uint64_t mapped = 0;
+            for (unsigned k = 0; k < 64; k += 8) mapped |= uint64_t(to[(word >> k) & 0xFF]) << k;
+            std::memcpy(dst + i, &mapped, 8);
+        }
+        for (; i < n; ++i) dst[i] = to[src[i]];
+    }
+
+    /// `n` bytes of single-byte text through `map` (see mapping()); false
+    /// when one of them has no place in the target set.
+    static bool mapBytes(const unsigned char* src, unsigned char* dst, std::size_t n,
+                         const PairTable* map)
+    {
+        if (map == nullptr) {
+            if (n != 0) std::memcpy(dst, src, n);
             return true;
         }
-        const uint16_t* map = pairTable(from, to).to;
+        if (map->total) {
+            mapTotal(src, dst, n, map->to);
+            return true;
+        }
         unsigned bad = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            const uint16_t v = map[src[i]];
-            bad |= v;
-            dst[i] = static_cast<unsigned char>(v);
+            bad |= map->hole[src[i]];
+            dst[i] = map->to[src[i]];
         }
-        return (bad & 0x100) == 0;
+        return bad == 0;
     }
 
     /// A record's character set: supported and single-byte, or a failure.
@@ -425,8 +362,10 @@ struct ZroCnvWalk {
         const unsigned char* src = in + at;
         const int to = targetSet;
         if (from != kUtf8 && to != kUtf8) {
+            const PairTable* map = mapping(from, to);
+            if (map == nullptr || map->total) return defer(at, map); // cannot fail
             if (!reserve(n)) return noStorage();
-            if (!mapBytes(src, out() + used, n, from, to)) return badCharacter();
+            if (!mapBytes(src, out() + used, n, mapping(from, to))) return badCharacter();
             used += n;
             return 1;
         }
@@ -475,15 +414,21 @@ struct ZroCnvWalk {
         return fail("character not in the target character set", ZRRC_CONVERT_CHARACTER_ERROR);
     }
 
-    /// The rest as it stands.
-    unsigned char copyRest(std::size_t at)
+    /// The rest from `at` on: converted in place through `map` once all
+    /// before it has converted (nothing to do for no map), not in scratch.
+    unsigned char defer(std::size_t at, const PairTable* map)
     {
-        const std::size_t n = size - at;
-        if (!reserve(n)) return noStorage();
-        if (n != 0) std::memcpy(out() + used, in + at, n);
-        used += n;
+        deferred = true;
+        deferredAt = at;
+        deferredMap = map;
         return 1;
     }
+
+    /// The data's length once converted.
+    std::size_t convertedSize() const { return used + (deferred ? size - deferredAt : 0); }
+
+    /// The rest as it stands.
+    unsigned char copyRest(std::size_t at) { return defer(at, nullptr); }
 
     /// Converts the record at `at`; on success `length` is its length and
     /// `next*` describe the item behind it (for a header).
@@ -497,13 +442,14 @@ struct ZroCnvWalk {
         bool ok;
         const int from = recordSet(ccsid, ok);
         if (!ok) return 0;
-        const int native = 0; // index of character set 0
+        const PairTable* toNative = mapping(from, 0); // names are compared in set 0
+        const PairTable* toTarget = mapping(from, targetSet);
         const std::size_t left = size - at;
         const unsigned char* src = in + at;
 
         // The structure id, read in the record's own set.
         unsigned char id[ZRSTRUC_ID_WIDTH];
-        if (left < sizeof id || !mapBytes(src, id, sizeof id, from, native) ||
+        if (left < sizeof id || !mapBytes(src, id, sizeof id, toNative) ||
             std::memcmp(id, r.strucId, sizeof id) != 0)
             return fail("wrong structure id", ZRRC_STRUC_ID_ERROR);
 
@@ -534,19 +480,21 @@ struct ZroCnvWalk {
 
         if (!reserve(length)) return noStorage();
         unsigned char* dst = out() + used;
-        for (std::size_t i = 0; i < r.fieldCount; ++i) {
-            const Field& f = r.fields[i];
+        for (const zroi::Field& f : r.fields) {
             if (f.offset + f.width > length) continue; // a version-1 KOTA header
             switch (f.kind) {
-            case Kind::integer:
+            case zroi::FieldKind::integer:
                 for (uint32_t k = f.offset; k < f.offset + f.width; k += 4)
                     store(dst + k, load(src + k, normal), targetNormal);
                 break;
-            case Kind::text:
-                if (!mapBytes(src + f.offset, dst + f.offset, f.width, from, targetSet))
+            case zroi::FieldKind::text:
+                if (!mapBytes(src + f.offset, dst + f.offset, f.width, toTarget))
                     return badCharacter();
                 break;
-            case Kind::binary: std::memcpy(dst + f.offset, src + f.offset, f.width); break;
+            case zroi::FieldKind::binary:
+            case zroi::FieldKind::pointer: // in no record of a message
+                std::memcpy(dst + f.offset, src + f.offset, f.width);
+                break;
             }
         }
 
@@ -561,8 +509,7 @@ struct ZroCnvWalk {
                 if (n < 0 || offset < ZRRMH_FIXED_LENGTH ||
                     static_cast<int64_t>(offset) + n > static_cast<int64_t>(length))
                     return fail("structure length error", ZRRC_STRUC_LENGTH_ERROR);
-                if (!mapBytes(src + offset, dst + offset, static_cast<std::size_t>(n), from,
-                              targetSet))
+                if (!mapBytes(src + offset, dst + offset, static_cast<std::size_t>(n), toTarget))
                     return badCharacter();
             }
         }
@@ -572,7 +519,7 @@ struct ZroCnvWalk {
             nextEncoding = static_cast<int32_t>(load(src + r.encodingAt, normal));
             nextCcsid = static_cast<int32_t>(load(src + r.formatAt - 4, normal));
             nextKnown = mapBytes(src + r.formatAt, reinterpret_cast<unsigned char*>(nextFormat),
-                                 ZRFMT_WIDTH, from, native) &&
+                                 ZRFMT_WIDTH, toNative) &&
                         (recordOf(nextFormat) != nullptr ||
                          std::memcmp(nextFormat, ZRFMT_STRING, ZRFMT_WIDTH) == 0 ||
                          std::memcmp(nextFormat, ZRFMT_NONE, ZRFMT_WIDTH) == 0);
@@ -671,8 +618,9 @@ unsigned char ZroCnv::convert(ZroMsg& message, int32_t encoding, int32_t charact
     }
 
     // Everything converted: now the message changes.
-    if (walk.used != walk.size) {
-        const std::size_t total = message.dataOffset() + walk.used;
+    const std::size_t converted = walk.convertedSize();
+    if (converted != walk.size) {
+        const std::size_t total = message.dataOffset() + converted;
         if (!message.automaticBuffer() && total > message.bufferLength())
             return walk.fail("insufficient buffer", ZRRC_INSUFFICIENT_BUFFER);
         if (total > 0xFFFFFFFFu) return walk.noStorage();
@@ -681,7 +629,11 @@ unsigned char ZroCnv::convert(ZroMsg& message, int32_t encoding, int32_t charact
             return 0;
         }
     }
-    if (walk.used != 0) std::memcpy(message.dataPointer(), scratch_, walk.used);
+    auto* data = reinterpret_cast<unsigned char*>(message.dataPointer());
+    if (walk.used != 0) std::memcpy(data, scratch_, walk.used);
+    if (walk.deferred && walk.deferredMap != nullptr)
+        ZroCnvWalk::mapTotal(data + walk.deferredAt, data + walk.deferredAt,
+                             walk.size - walk.deferredAt, walk.deferredMap->to);
     if (firstKnown) {
         message.setEncoding(encoding);
         message.setCharacterSet(characterSet);

@@ -201,16 +201,25 @@ void ZroProtocol::describeHeader(ZroHdr& header, ZroMsg& message, const char* fo
     message.setFormat(formatName);
 }
 
-unsigned char ZroProtocol::placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
-                                        unsigned length, bool moved)
+unsigned char ZroProtocol::placeInFront(ZroHdr& header, ZroMsg& message, const ZroPiece* pieces,
+                                        unsigned count, bool moved)
 {
-    // Move the data behind the place of the header, then write the header.
+    // Move the data behind the place of the header; the pieces then go in
+    // front of it one write at a time, each only if the one before it
+    // succeeded, so that a refused write leaves what was written before it.
+    unsigned length = 0;
+    for (unsigned i = 0; i < count; ++i) length += pieces[i].length;
     const unsigned held = message.messageLength();
     char* buffer = message.bufferPointer();
     if (held != 0 && !moved) std::memmove(buffer + length, buffer, held);
     message.clearMessage();
-    if (!message.write(length, static_cast<const char*>(bytes))) return takeCodes(header, message);
-    message.setDataOffset(length + held);
+    for (unsigned i = 0; i < count; ++i)
+        if (!message.write(pieces[i].length, static_cast<const char*>(pieces[i].bytes)))
+            return takeCodes(header, message);
+    // Last the saved data, which already lies where it belongs: it is written
+    // where it stands, a write with its checks and trace but no bytes to
+    // move, and it joins the message only if that write succeeds.
+    if (!message.write(held, message.dataPointer())) return takeCodes(header, message);
     return 1;
 }
 
@@ -220,5 +229,6 @@ unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const voi
     bool moved = false;
     if (!makeRoomInFront(header, message, length, &moved)) return 0;
     describeHeader(header, message, formatName);
-    return placeInFront(header, message, record, length, moved);
+    const ZroPiece piece{record, length};
+    return placeInFront(header, message, &piece, 1, moved);
 }

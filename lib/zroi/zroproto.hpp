@@ -66,6 +66,12 @@ struct ZroItemFacts {
     bool traced;               ///< pasteIn writes entry and exit records under `function`
 };
 
+/// Bytes that a header writes into a message with one write.
+struct ZroPiece {
+    const void* bytes;
+    unsigned length;
+};
+
 class ZroProtocol {
 public:
     /// Body copyOut: clears the message, makes room for `length` bytes, sets
@@ -95,15 +101,16 @@ public:
     /// Header copyOut: room for the header and all the message's data is
     /// made first (nothing changes when there is none); then the header takes
     /// the message's description, the message describes the header, and the
-    /// record goes in front of the data, which is moved in place. The data
+    /// record goes in front of the data, which is moved in place: two traced
+    /// writes, the record's and then the data's where it lies. The data
     /// offset ends at the end of the message. The three steps below, in order.
     static unsigned char putInFront(ZroHdr& header, ZroMsg& message, const void* record,
                                     unsigned length, const char* formatName);
 
-    // The steps of putInFront, for a header whose bytes must be put together
-    // between the room check and the write (a record with variable parts is
-    // built after the header has taken the message's description, so that the
-    // fixed part carries it).
+    // The steps of putInFront, for a header written in several pieces (a
+    // record with variable parts: the fixed part, which carries the
+    // description the header takes between the room check and the writes,
+    // then each part from the string that holds it).
 
     /// Room at the data offset for `length` header bytes and all of the
     /// message's data. On refusal (the cache's 6113 or 2071; 2071 also when
@@ -118,14 +125,16 @@ public:
     /// (through its virtual setters); the message then describes the header:
     /// encoding 546, character set 0, format `formatName`.
     static void describeHeader(ZroHdr& header, ZroMsg& message, const char* formatName);
-    /// After makeRoomInFront for `length`: moves all the message's data up by
-    /// `length` (unless `moved` says the growth put it there already) and
-    /// writes the `length` bytes at `bytes` in front of it in one write; the
-    /// data offset ends at the end of the message. On a refused write the
-    /// header takes the message's codes and the message is left cleared
-    /// (result 0).
-    static unsigned char placeInFront(ZroHdr& header, ZroMsg& message, const void* bytes,
-                                      unsigned length, bool moved = false);
+    /// After makeRoomInFront for the pieces' total length: moves all the
+    /// message's data up by that length (unless `moved` says the growth put
+    /// it there already), writes the pieces in front of it, one write each
+    /// and each only if the write before it succeeded, and last writes the
+    /// data where it now lies (its checks and trace as a write of it, no
+    /// bytes moved again). The data offset ends at the end of the message.
+    /// On a refused write the header takes the message's codes and the
+    /// message holds what was written before it (result 0).
+    static unsigned char placeInFront(ZroHdr& header, ZroMsg& message, const ZroPiece* pieces,
+                                      unsigned count, bool moved = false);
 
     /// For a length or offset the message's cache cannot address (beyond 32
     /// bits, or beyond a record's 32-bit signed length field): the message

@@ -129,19 +129,14 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
     record_.strucLength = total;
     const unsigned size = static_cast<unsigned>(total);
 
-    if (!ZroProtocol::makeRoomInFront(*this, message, size)) return 0;
-
-    // The whole header is put together in storage of its own and written in
-    // one step, after the fixed part has taken the message's description.
-    // The storage is kept for the next copyOut of this header.
-    scratch_.clearMessage();
-    if (!scratch_.moreBytes(size)) return ZroProtocol::takeCodes(*this, scratch_);
+    bool moved = false;
+    if (!ZroProtocol::makeRoomInFront(*this, message, size, &moved)) return 0;
+    // The fixed part carries the description the header takes now; each text
+    // is then written straight from its string.
     ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER);
-    char* to = scratch_.bufferPointer();
-    std::memcpy(to, &record_, kFixed);
-    for (unsigned i = 0; i < kPartCount; ++i)
-        if (lengths[i] != 0) std::memcpy(to + offsets[i], parts_[i].dataPointer(), lengths[i]);
-    return ZroProtocol::placeInFront(*this, message, to, size);
+    ZroPiece pieces[1 + kPartCount] = {{&record_, kFixed}};
+    for (unsigned i = 0; i < kPartCount; ++i) pieces[1 + i] = {parts_[i].dataPointer(), lengths[i]};
+    return ZroProtocol::placeInFront(*this, message, pieces, 1 + kPartCount, moved);
 }
 
 unsigned char ZroRfh::pasteIn(ZroMsg& message)

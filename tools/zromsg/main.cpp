@@ -215,7 +215,18 @@ int dump(int argc, char** argv)
                                               : ZRFMT_NONE;
         converted = zromsg::convertData(native, first, encoding, ccsid, ZRENC_NATIVE, 0, problem);
         if (converted == 2) {
-            std::printf("foreign message: %s\n", what.c_str());
+            if (asJson) {
+                zromsg::json document = zromsg::json::object();
+                document["size"] = input.size();
+                document["foreign"] = what;
+                document["encoding"] = encoding;
+                document["ccsid"] = ccsid;
+                document["broken"] = {{"offset", 0}, {"why", "cannot convert: " + problem}};
+                std::cout << document.dump(2, ' ', false, zromsg::json::error_handler_t::replace)
+                          << "\n";
+            } else {
+                std::printf("foreign message: %s\n", what.c_str());
+            }
             std::fprintf(stderr, "zromsg: %s: cannot convert the data to native form: %s\n",
                          file.c_str(), problem.c_str());
             return 1;
@@ -226,7 +237,8 @@ int dump(int argc, char** argv)
         zromsg::walk(native.data(), native.size(), haveFormat ? format.c_str() : nullptr, output);
     zromsg::json document = output.document();
     if (foreign) {
-        document["foreign"] = what + "; the fields are shown converted to native form";
+        document["foreign"] = what + "; shown converted to native form (546, 0), each item marked "
+                                     "[...] with its own encoding and character set";
         document["encoding"] = encoding;
         document["ccsid"] = ccsid;
         zromsg::markItems(document, bytes, input.size(), encoding, ccsid);
@@ -356,6 +368,13 @@ int compose(int argc, char** argv)
     return 0;
 }
 
+/// A usage error of convert: one line on standard error, status 2.
+int convertUsageError(const std::string& text)
+{
+    std::fprintf(stderr, "zromsg convert: %s (zromsg help shows the usage)\n", text.c_str());
+    return 2;
+}
+
 int convert(int argc, char** argv)
 {
     std::string file, out, format;
@@ -365,39 +384,39 @@ int convert(int argc, char** argv)
         std::string arg = argv[i];
         if (arg == "-o" || arg == "--output") {
             if (i + 1 >= argc)
-                return usageError(arg + " needs a file name (- for standard output)");
+                return convertUsageError(arg + " needs a file name (- for standard output)");
             out = argv[++i];
             haveOut = true;
         } else if (arg == "--from" || arg == "--to") {
             const bool from = arg == "--from";
             if (i + 1 >= argc ||
                 !form(argv[i + 1], from ? fromEncoding : toEncoding, from ? fromCcsid : toCcsid))
-                return usageError(arg + " needs ENCODING:CCSID, as 273:500");
+                return convertUsageError(arg + " needs ENCODING:CCSID, as 273:500");
             ++i;
             (from ? haveFrom : haveTo) = true;
         } else if (arg == "--format") {
-            if (i + 1 >= argc) return usageError("--format needs a NAME");
+            if (i + 1 >= argc) return convertUsageError("--format needs a NAME");
             if (!formatArgument(argv[++i], format))
-                return usageError("--format " + std::string(argv[i]) +
-                                  ": a format name has at most 8 characters");
+                return convertUsageError("--format " + std::string(argv[i]) +
+                                         ": a format name has at most 8 characters");
             haveFormat = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option " + arg);
+            return convertUsageError("unknown option " + arg);
         } else if (haveFile) {
-            return usageError("convert reads one IN");
+            return convertUsageError("convert reads one IN");
         } else {
             file = arg;
             haveFile = true;
         }
     }
-    if (!haveTo) return usageError("convert needs --to ENCODING:CCSID");
-    if (!haveFile) return usageError("convert needs IN (- for standard input)");
-    if (!haveOut) return usageError("convert needs -o OUT (- for standard output)");
+    if (!haveTo) return convertUsageError("convert needs --to ENCODING:CCSID");
+    if (!haveFile) return convertUsageError("convert needs IN (- for standard input)");
+    if (!haveOut) return convertUsageError("convert needs -o OUT (- for standard output)");
     if (std::string why = formUnsupported(toEncoding, toCcsid); !why.empty())
-        return usageError("--to: " + why);
+        return convertUsageError("--to: " + why);
     if (haveFrom) {
         if (std::string why = formUnsupported(fromEncoding, fromCcsid); !why.empty())
-            return usageError("--from: " + why);
+            return convertUsageError("--from: " + why);
     }
 
     std::string input;
