@@ -26,6 +26,7 @@
 
 #include <cstdint>
 
+#include "zroi/zrobin.hpp"
 #include "zroi/zroexport.h"
 #include "zroi/zrohdr.hpp"
 #include "zroi/zrostr.hpp"
@@ -122,6 +123,12 @@ protected:
     /// The structure id, format name, long name and pasteIn function number
     /// of the class, and whether its pasteIn is traced.
     static const ZroItemFacts& facts() noexcept;
+    /// Sets a binary field of `width` bytes from a value of that length, or
+    /// zeros from an empty one: 1. Another length: 0 with 2/6111 and `text`
+    /// under `function`, the field unchanged. With `traced`, entry and exit
+    /// records under `function` around it.
+    unsigned char setBinaryField(void* field, unsigned width, const ZroBin& value,
+                                 unsigned function, bool traced, const char* text);
 
 private:
     typename ZroRecordStore<Record>::type store_;

@@ -49,22 +49,8 @@ void ZroDlh::operator=(const ZroDlh& other) noexcept
     setHeaderFlags(other.headerFlags());
 }
 
-// The text fields: trailing blanks removed, NUL padded.
-#define ZRODLH_TEXT_FIELD(getter, setter, field)                                     \
-    ZroStr ZroDlh::getter() const                                                    \
-    {                                                                                \
-        return zrofield::text(record().field, sizeof record().field);                \
-    }                                                                                \
-    void ZroDlh::setter(const char* text)                                            \
-    {                                                                                \
-        zrofield::setText(mutableRecord().field, sizeof record().field, text, '\0'); \
-    }
-
-ZRODLH_TEXT_FIELD(destinationQueueName, setDestinationQueueName, destinationQueueName)
-ZRODLH_TEXT_FIELD(destinationQueueManagerName, setDestinationQueueManagerName,
-                  destinationQueueManagerName)
-ZRODLH_TEXT_FIELD(putApplicationName, setPutApplicationName, putApplName)
-ZRODLH_TEXT_FIELD(putDate, setPutDate, putDate)
-ZRODLH_TEXT_FIELD(putTime, setPutTime, putTime)
-
-#undef ZRODLH_TEXT_FIELD
+ZROFIELD_TEXT(ZroDlh, destinationQueueName, setDestinationQueueName)
+ZROFIELD_TEXT(ZroDlh, destinationQueueManagerName, setDestinationQueueManagerName)
+ZROFIELD_TEXT_OF(ZroDlh, putApplicationName, setPutApplicationName, putApplName)
+ZROFIELD_TEXT(ZroDlh, putDate, setPutDate)
+ZROFIELD_TEXT(ZroDlh, putTime, setPutTime)

@@ -75,6 +75,20 @@ const char* ZroHdrFrame<Header, Record>::ownFormat() const noexcept
 }
 
 template <class Header, class Record>
+unsigned char ZroHdrFrame<Header, Record>::setBinaryField(void* field, unsigned width,
+                                                          const ZroBin& value, unsigned function,
+                                                          bool traced, const char* text)
+{
+    const auto set = [&]() -> unsigned char {
+        if (zrofield::setBinary(field, width, value)) return 1;
+        return fail(function, text, ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
+    };
+    if (!traced) return set();
+    ZroFrame frame(*this, function);
+    return set();
+}
+
+template <class Header, class Record>
 const ZroItemFacts& ZroHdrFrame<Header, Record>::facts() noexcept
 {
     return zroHeaderFacts(static_cast<const Header*>(nullptr));

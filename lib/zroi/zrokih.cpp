@@ -127,116 +127,18 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     return ZroProtocol::describeFollowingData(message, *this, ownFormat());
 }
 
-// ---- Character fields -------------------------------------------------------
+// ---- Fields -------------------------------------------------------------------
 
-ZroStr ZroKih::replyToFormat() const
-{
-    return zrofield::textKept(record().replyToFormat, sizeof record().replyToFormat);
-}
-
-void ZroKih::setReplyToFormat(const char* text)
-{
-    zrofield::setText(mutableRecord().replyToFormat, sizeof record().replyToFormat, text, ' ');
-}
-
-ZroStr ZroKih::authenticator() const
-{
-    return zrofield::textKept(record().authenticator, sizeof record().authenticator);
-}
-
-void ZroKih::setAuthenticator(const char* text)
-{
-    zrofield::setText(mutableRecord().authenticator, sizeof record().authenticator, text, ' ');
-}
-
-ZroStr ZroKih::transactionIdentifier() const
-{
-    return zrofield::textKept(record().transactionId, sizeof record().transactionId);
-}
-
-void ZroKih::setTransactionIdentifier(const char* text)
-{
-    zrofield::setText(mutableRecord().transactionId, sizeof record().transactionId, text, ' ');
-}
-
-ZroStr ZroKih::facilityLike() const
-{
-    return zrofield::textKept(record().facilityLike, sizeof record().facilityLike);
-}
-
-void ZroKih::setFacilityLike(const char* text)
-{
-    zrofield::setText(mutableRecord().facilityLike, sizeof record().facilityLike, text, ' ');
-}
-
-ZroStr ZroKih::attentionIdentifier() const
-{
-    return zrofield::textKept(record().attentionId, sizeof record().attentionId);
-}
-
-void ZroKih::setAttentionIdentifier(const char* text)
-{
-    zrofield::setText(mutableRecord().attentionId, sizeof record().attentionId, text, ' ');
-}
-
-ZroStr ZroKih::startCode() const
-{
-    return zrofield::textKept(record().startCode, sizeof record().startCode);
-}
-
-void ZroKih::setStartCode(const char* text)
-{
-    zrofield::setText(mutableRecord().startCode, sizeof record().startCode, text, ' ');
-}
-
-ZroStr ZroKih::bridgeCancelCode() const
-{
-    return zrofield::textKept(record().bridgeCancelCode, sizeof record().bridgeCancelCode);
-}
-
-void ZroKih::setBridgeCancelCode(const char* text)
-{
-    zrofield::setText(mutableRecord().bridgeCancelCode, sizeof record().bridgeCancelCode, text,
-                      ' ');
-}
-
-ZroStr ZroKih::function() const
-{
-    return zrofield::textKept(record().function, sizeof record().function);
-}
-
-ZroStr ZroKih::bridgeAbendCode() const
-{
-    return zrofield::textKept(record().bridgeAbendCode, sizeof record().bridgeAbendCode);
-}
-
-ZroStr ZroKih::nextTransactionIdentifier() const
-{
-    return zrofield::textKept(record().nextTransactionId, sizeof record().nextTransactionId);
-}
-
-// ---- Facility token ---------------------------------------------------------
-
-ZroBin ZroKih::facilityToken() const
-{
-    return zrofield::binary(record().facilityToken, sizeof record().facilityToken);
-}
-
-unsigned char ZroKih::setFacilityToken(const ZroBin& value)
-{
-    ZroFrame frame(*this, FN_SET_FACILITY_TOKEN);
-    if (!zrofield::setBinary(mutableRecord().facilityToken, sizeof record().facilityToken, value))
-        // Unlike the library's other texts, this one ends in a line feed.
-        return fail(FN_SET_FACILITY_TOKEN,
-                    "ZroKOTABridgeHeader::setFacilityToken (error): binary data length error\n",
-                    ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
-    return 1;
-}
-
-void ZroKih::setFacilityToken(const unsigned char* bytes)
-{
-    if (bytes != nullptr)
-        std::memcpy(mutableRecord().facilityToken, bytes, sizeof record().facilityToken);
-    else
-        std::memset(mutableRecord().facilityToken, 0, sizeof record().facilityToken);
-}
+ZROFIELD_TEXT(ZroKih, replyToFormat, setReplyToFormat)
+ZROFIELD_TEXT(ZroKih, authenticator, setAuthenticator)
+ZROFIELD_TEXT_OF(ZroKih, transactionIdentifier, setTransactionIdentifier, transactionId)
+ZROFIELD_TEXT(ZroKih, facilityLike, setFacilityLike)
+ZROFIELD_TEXT_OF(ZroKih, attentionIdentifier, setAttentionIdentifier, attentionId)
+ZROFIELD_TEXT(ZroKih, startCode, setStartCode)
+ZROFIELD_TEXT(ZroKih, bridgeCancelCode, setBridgeCancelCode)
+ZROFIELD_TEXT_GETTER(ZroKih, function)
+ZROFIELD_TEXT_GETTER(ZroKih, bridgeAbendCode)
+ZROFIELD_TEXT_GETTER_OF(ZroKih, nextTransactionIdentifier, nextTransactionId)
+// Unlike the library's other texts, the token's ends in a line feed.
+ZROFIELD_BINARY(ZroKih, facilityToken, setFacilityToken, facilityToken, FN_SET_FACILITY_TOKEN, true,
+                "ZroKOTABridgeHeader::setFacilityToken (error): binary data length error\n")

@@ -61,6 +61,10 @@ ZroRfh::ZroRfh(const ZroRfh& other) : ZroHdrFrame(other)
     for (unsigned i = 0; i < PartCount; ++i) parts_[i] = ZroStr(other.parts_[i].dataPointer());
 }
 
+ZROFIELD_TEXT(ZroRfh, referenceType, setReferenceType)
+ZROFIELD_BINARY(ZroRfh, instanceId, setInstanceId, instanceId, FN_SET_INSTANCE_ID, false,
+                "ZroReferenceHeader::setInstanceId (error): binary data length error")
+
 ZroRfh::~ZroRfh() = default;
 
 void ZroRfh::operator=(const ZroRfh& other)
@@ -68,38 +72,6 @@ void ZroRfh::operator=(const ZroRfh& other)
     if (&other == this) return;
     ZroHdrFrame::operator=(other);
     for (unsigned i = 0; i < PartCount; ++i) parts_[i] = ZroStr(other.parts_[i].dataPointer());
-}
-
-ZroStr ZroRfh::referenceType() const
-{
-    return zrofield::text(record().referenceType, sizeof record().referenceType);
-}
-
-void ZroRfh::setReferenceType(const char* text)
-{
-    zrofield::setText(mutableRecord().referenceType, sizeof record().referenceType, text, '\0');
-}
-
-ZroBin ZroRfh::instanceId() const
-{
-    return zrofield::binary(record().instanceId, sizeof record().instanceId);
-}
-
-unsigned char ZroRfh::setInstanceId(const ZroBin& value)
-{
-    if (!zrofield::setBinary(mutableRecord().instanceId, sizeof record().instanceId, value))
-        return fail(FN_SET_INSTANCE_ID,
-                    "ZroReferenceHeader::setInstanceId (error): binary data length error",
-                    ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
-    return 1;
-}
-
-void ZroRfh::setInstanceId(const unsigned char* bytes)
-{
-    if (bytes != nullptr)
-        std::memcpy(mutableRecord().instanceId, bytes, sizeof record().instanceId);
-    else
-        std::memset(mutableRecord().instanceId, 0, sizeof record().instanceId);
 }
 
 void ZroRfh::setPart(Part part, const char* text) { parts_[part] = ZroStr(text); }

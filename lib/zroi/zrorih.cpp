@@ -43,72 +43,10 @@ ZroRih::~ZroRih() = default;
 
 void ZroRih::operator=(const ZroRih& other) noexcept { ZroHdrFrame::operator=(other); }
 
-ZroStr ZroRih::logicalTerminalOverride() const
-{
-    return zrofield::text(record().logicalTerminalOverride,
-                          sizeof record().logicalTerminalOverride);
-}
-
-void ZroRih::setLogicalTerminalOverride(const char* text)
-{
-    zrofield::setText(mutableRecord().logicalTerminalOverride,
-                      sizeof record().logicalTerminalOverride, text, '\0');
-}
-
-ZroStr ZroRih::messageFormatServicesMapName() const
-{
-    return zrofield::text(record().messageFormatServicesMapName,
-                          sizeof record().messageFormatServicesMapName);
-}
-
-void ZroRih::setMessageFormatServicesMapName(const char* text)
-{
-    zrofield::setText(mutableRecord().messageFormatServicesMapName,
-                      sizeof record().messageFormatServicesMapName, text, '\0');
-}
-
-ZroStr ZroRih::replyToFormat() const
-{
-    return zrofield::textKept(record().replyToFormat, sizeof record().replyToFormat);
-}
-
-void ZroRih::setReplyToFormat(const char* name)
-{
-    zrofield::setText(mutableRecord().replyToFormat, sizeof record().replyToFormat, name, ' ');
-}
-
-ZroStr ZroRih::authenticator() const
-{
-    return zrofield::textKept(record().authenticator, sizeof record().authenticator);
-}
-
-void ZroRih::setAuthenticator(const char* text)
-{
-    zrofield::setText(mutableRecord().authenticator, sizeof record().authenticator, text, '\0');
-}
-
-ZroBin ZroRih::transactionInstanceId() const
-{
-    return zrofield::binary(record().transactionInstanceId, sizeof record().transactionInstanceId);
-}
-
-unsigned char ZroRih::setTransactionInstanceId(const ZroBin& value)
-{
-    ZroFrame frame(*this, FN_SET_TRANSACTION_INSTANCE_ID);
-    if (zrofield::setBinary(mutableRecord().transactionInstanceId,
-                            sizeof record().transactionInstanceId, value))
-        return 1;
-    return fail(FN_SET_TRANSACTION_INSTANCE_ID,
-                "ZroRPXBridgeHeader::setTransactionInstanceId (error): binary data length error",
-                ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
-}
-
-void ZroRih::setTransactionInstanceId(const unsigned char* bytes)
-{
-    if (bytes != nullptr)
-        std::memcpy(mutableRecord().transactionInstanceId, bytes,
-                    sizeof record().transactionInstanceId);
-    else
-        std::memset(mutableRecord().transactionInstanceId, 0,
-                    sizeof record().transactionInstanceId);
-}
+ZROFIELD_TEXT(ZroRih, logicalTerminalOverride, setLogicalTerminalOverride)
+ZROFIELD_TEXT(ZroRih, messageFormatServicesMapName, setMessageFormatServicesMapName)
+ZROFIELD_TEXT(ZroRih, replyToFormat, setReplyToFormat)
+ZROFIELD_TEXT(ZroRih, authenticator, setAuthenticator)
+ZROFIELD_BINARY(ZroRih, transactionInstanceId, setTransactionInstanceId, transactionInstanceId,
+                FN_SET_TRANSACTION_INSTANCE_ID, true,
+                "ZroRPXBridgeHeader::setTransactionInstanceId (error): binary data length error")

@@ -36,45 +36,8 @@ ZroWih::~ZroWih() = default;
 
 void ZroWih::operator=(const ZroWih& other) noexcept { ZroHdrFrame::operator=(other); }
 
-ZroStr ZroWih::serviceName() const
-{
-    return zrofield::textKept(record().serviceName, sizeof record().serviceName);
-}
-
-void ZroWih::setServiceName(const char* name)
-{
-    zrofield::setText(mutableRecord().serviceName, sizeof record().serviceName, name, ' ');
-}
-
-ZroStr ZroWih::serviceStep() const
-{
-    return zrofield::textKept(record().serviceStep, sizeof record().serviceStep);
-}
-
-void ZroWih::setServiceStep(const char* step)
-{
-    zrofield::setText(mutableRecord().serviceStep, sizeof record().serviceStep, step, ' ');
-}
-
-ZroBin ZroWih::messageToken() const
-{
-    return zrofield::binary(record().messageToken, sizeof record().messageToken);
-}
-
-unsigned char ZroWih::setMessageToken(const ZroBin& value)
-{
-    if (zrofield::setBinary(mutableRecord().messageToken, sizeof record().messageToken, value))
-        return 1;
-    // Unlike the library's other texts, this one ends in a line feed.
-    return fail(FN_SET_MESSAGE_TOKEN,
-                "ZroWorkHeader::setMessageToken (error): binary data length error\n", ZRCC_FAILED,
-                ZRRC_BINARY_DATA_LENGTH_ERROR);
-}
-
-void ZroWih::setMessageToken(const unsigned char* bytes)
-{
-    if (bytes != nullptr)
-        std::memcpy(mutableRecord().messageToken, bytes, sizeof record().messageToken);
-    else
-        std::memset(mutableRecord().messageToken, 0, sizeof record().messageToken);
-}
+ZROFIELD_TEXT(ZroWih, serviceName, setServiceName)
+ZROFIELD_TEXT(ZroWih, serviceStep, setServiceStep)
+// Unlike the library's other texts, this one ends in a line feed.
+ZROFIELD_BINARY(ZroWih, messageToken, setMessageToken, messageToken, FN_SET_MESSAGE_TOKEN, false,
+                "ZroWorkHeader::setMessageToken (error): binary data length error\n")
