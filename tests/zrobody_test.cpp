@@ -108,31 +108,6 @@ TEST_F(ZroBodyTest, LargeBodiesRoundTrip)
     EXPECT_TRUE(binaryBack == binary);
 }
 
-TEST_F(ZroBodyTest, WrongFormatIsRefusedWithoutMovingTheCursor)
-{
-    ZroMsg message;
-    ZroStr text("abc");
-    message.writeItem(text);
-    message.setDataOffset(0);
-    ZroBin binary;
-    clearEvents();
-    EXPECT_EQ(message.readItem(binary), 0);
-    expectCodes(binary, 2, 6119);
-    expectCodes(message, 2, 6119);
-    expectFrame(1, 6119);
-    expectOnlyText(1, "ZroBinary::pasteIn (error): wrong message format");
-    EXPECT_EQ(message.dataOffset(), 0u);
-
-    message.writeItem(binary);
-    message.setDataOffset(0);
-    ZroStr read;
-    clearEvents();
-    EXPECT_EQ(read.pasteIn(message), 0);
-    expectCodes(read, 2, 6119);
-    expectOnlyText(45, "ZroString::pasteIn (error): wrong message format");
-    EXPECT_TRUE(records().empty());
-}
-
 TEST_F(ZroBodyTest, UserBufferTooSmallClearsTheMessage)
 {
     char small[4];
@@ -151,48 +126,6 @@ TEST_F(ZroBodyTest, UserBufferTooSmallClearsTheMessage)
     ZroBin bytes("12345", 5);
     EXPECT_EQ(message.writeItem(bytes), 0);
     expectCodes(bytes, 2, 6113);
-}
-
-TEST_F(ZroBodyTest, ShortDataAndRefusedStorageGiveTheCodesOfTheFailure)
-{
-    ZroMsg message;
-    ZroStr text("abcdef");
-    message.writeItem(text);
-    message.setDataOffset(0);
-
-    ZroStr noStorage;
-    failAllocation(1);
-    EXPECT_EQ(message.readItem(noStorage), 0);
-    expectCodes(noStorage, 2, 2071);
-    EXPECT_EQ(noStorage.length(), 0u);
-    EXPECT_EQ(message.dataOffset(), 0u);
-
-    // Room for the bytes but not for the terminator: emptied, still valid.
-    ZroStr exact;
-    exact.setStorage(6);
-    failAllocation(1);
-    EXPECT_EQ(message.readItem(exact), 0);
-    expectCodes(exact, 2, 2071);
-    EXPECT_EQ(exact.length(), 0u);
-    EXPECT_EQ(message.dataOffset(), 6u);
-
-    message.setDataOffset(0);
-    ZroBin bytes;
-    message.setFormat("        ");
-    clearEvents();
-    failAllocation(1);
-    EXPECT_EQ(message.readItem(bytes), 0);
-    expectCodes(bytes, 2, 2071);
-    expectFrame(1, 2071);
-    EXPECT_EQ(bytes.dataLength(), 0u);
-
-    // The destination refused by the pointer check: the message's codes.
-    ZroStr refused;
-    refused.setStorage(16);
-    message.setFormat("ZRSTR   ");
-    refuse(refused.dataPointer(), 16, 2);
-    EXPECT_EQ(message.readItem(refused), 0);
-    expectCodes(refused, 2, 2004);
 }
 
 TEST_F(ZroBodyTest, StringWritesGiveTheSameWithAndWithoutListener)

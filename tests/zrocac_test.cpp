@@ -21,7 +21,6 @@ const char kWriteNull[] = "ZroCache::write (error): null data pointer";
 const char kReadShort[] = "ZroCache::read (error): insufficient data";
 const char kReadNull[] = "ZroCache::read (error): null data pointer";
 const char kNoPointer[] = "ZroCache::useEmpty/FullBuffer (error): length but no pointer";
-const char kAssignTruncated[] = "ZroCache::operator = (warning): data truncated";
 const char kAssignAddressing[] =
     "ZroCache::operator = (warning): buffer addressing problem, data truncated";
 const char kReadRefused[] = "ZroError::checkReadPointer (error): buffer error";
@@ -79,99 +78,6 @@ void fill(ZroCac& c, const std::string& text, unsigned offset)
 } // namespace
 
 using ZroCacTest = ZroTest;
-
-TEST_F(ZroCacTest, NewCacheIsEmptyAndAutomatic)
-{
-    ZroCac c;
-    EXPECT_EQ(c.bufferPointer(), nullptr);
-    EXPECT_EQ(c.dataPointer(), nullptr);
-    expectNumbers(c, 0, 0, 0);
-    EXPECT_EQ(c.dataLength(), 0u);
-    EXPECT_EQ(c.automaticBuffer(), 1);
-    expectCodes(c, 0, 0);
-    EXPECT_TRUE(events().empty());
-}
-
-TEST_F(ZroCacTest, FirstWriteAllocatesExactlyLaterGrowthDoubles)
-{
-    ZroCac c;
-    EXPECT_EQ(c.write(10, "0123456789"), 1);
-    expectNumbers(c, 10, 10, 10);
-    // The growth runs resizeBuffer inside the frame of write.
-    EXPECT_EQ(records(), (std::vector<std::string>{"entry 9", "entry 5", "exit 5 0", "exit 9 0"}));
-    expectFrame(9, 0);
-    expectNoText();
-
-    clearEvents();
-    EXPECT_EQ(c.write(1, "a"), 1);
-    expectNumbers(c, 20, 11, 11);
-    EXPECT_EQ(c.dataLength(), 0u);
-    EXPECT_EQ(message(c), "0123456789a");
-    EXPECT_EQ(c.dataPointer(), c.bufferPointer() + 11);
-
-    // Growth takes offset + length when that is more than double.
-    EXPECT_EQ(c.write(30, std::string(30, 'x').data()), 1);
-    expectNumbers(c, 41, 41, 41);
-    expectCodes(c, 0, 0);
-}
-
-TEST_F(ZroCacTest, WriteInsideTheMessageKeepsItsLength)
-{
-    ZroCac c;
-    fill(c, "abcdefghij", 2);
-    EXPECT_EQ(c.write(3, "XYZ"), 1);
-    expectNumbers(c, 10, 10, 5);
-    EXPECT_EQ(message(c), "abXYZfghij");
-    EXPECT_EQ(c.dataLength(), 5u);
-}
-
-TEST_F(ZroCacTest, ZeroLengthReadAndWriteWithNullSucceedAndChangeNothing)
-{
-    ZroCac c;
-    fill(c, "abc", 1);
-    State before = stateOf(c);
-    clearEvents();
-    EXPECT_EQ(c.write(0, nullptr), 1);
-    expectFrame(9, 0);
-    clearEvents();
-    char* none = nullptr;
-    EXPECT_EQ(c.read(0, none), 1);
-    expectFrame(4, 0);
-    EXPECT_EQ(stateOf(c), before);
-    expectCodes(c, 0, 0);
-
-    // Also on an empty cache: no buffer is made for nothing.
-    ZroCac empty;
-    EXPECT_EQ(empty.write(0, nullptr), 1);
-    EXPECT_EQ(empty.read(0, none), 1);
-    EXPECT_EQ(empty.bufferPointer(), nullptr);
-    expectCodes(empty, 0, 0);
-}
-
-TEST_F(ZroCacTest, ReadCopiesAndMovesTheCursorButNotTheCallersPointer)
-{
-    ZroCac c;
-    fill(c, "hello world", 6);
-    char out[5] = {};
-    char* to = out;
-    clearEvents();
-    EXPECT_EQ(c.read(5, to), 1);
-    EXPECT_EQ(to, out);
-    EXPECT_EQ(std::string(out, 5), "world");
-    EXPECT_EQ(c.dataOffset(), 11u);
-    EXPECT_EQ(c.messageLength(), 11u);
-    expectFrame(4, 0);
-    // The destination is write-checked over exactly the bytes read.
-    bool checked = false;
-    for (const TraceEvent& e : events())
-        if (e.kind == ZRECS_CHECK) {
-            EXPECT_EQ(e.value, 2u);
-            EXPECT_EQ(e.start, out);
-            EXPECT_EQ(e.length, 5u);
-            checked = true;
-        }
-    EXPECT_TRUE(checked);
-}
 
 // Every failure of the cache, from one of two states: an automatic buffer
 // holding "0123456789" with the cursor at 4, or a user buffer of 16 bytes
@@ -369,79 +275,6 @@ TEST_F(ZroCacTest, EveryFailureChangesNothing)
     }
 }
 
-TEST_F(ZroCacTest, WriteChecksSourceThenBuffer)
-{
-    ZroCac c;
-    fill(c, "0123456789", 4);
-    State before = stateOf(c);
-    const char source[] = "abcd";
-
-    clearEvents();
-    EXPECT_EQ(c.write(4, source), 1);
-    std::vector<TraceEvent> checks;
-    for (const TraceEvent& e : events())
-        if (e.kind == ZRECS_CHECK) checks.push_back(e);
-    ASSERT_EQ(checks.size(), 2u);
-    EXPECT_EQ(checks[0].value, 1u);
-    EXPECT_EQ(checks[0].start, source);
-    EXPECT_EQ(checks[0].length, 4u);
-    EXPECT_EQ(checks[1].value, 2u);
-    EXPECT_EQ(checks[1].start, c.bufferPointer() + 4);
-    EXPECT_EQ(checks[1].length, 4u);
-    ASSERT_EQ(c.setDataOffset(4), 1);
-    before = stateOf(c);
-
-    refuse(source, 4, 1);
-    clearEvents();
-    EXPECT_EQ(c.write(4, source), 0);
-    expectCodes(c, 2, 2004);
-    expectOnlyText(62, kReadRefused);
-    expectFrame(9, 2004);
-    EXPECT_EQ(stateOf(c), before);
-
-    allowAll();
-    c.clearErrorCodes();
-    refuse(c.bufferPointer() + 7, 1, 2);
-    clearEvents();
-    EXPECT_EQ(c.write(4, source), 0);
-    expectCodes(c, 2, 2004);
-    expectOnlyText(63, kWriteRefused);
-    expectFrame(9, 2004);
-    EXPECT_EQ(stateOf(c), before);
-}
-
-TEST_F(ZroCacTest, GrowthPastTwoGigabytesWhereTheDoublingWraps)
-{
-    // 2 GiB of untouched storage: only address space is used.
-    ZroCac c;
-    ASSERT_EQ(c.resizeBuffer(0x80000000u), 1);
-    // Twice the buffer wraps to 0: the target is offset + length.
-    EXPECT_EQ(c.moreBytes(0x80000001u), 1);
-    expectNumbers(c, 0x80000001u, 0, 0);
-    expectCodes(c, 0, 0);
-
-    // Cursor at the end: the doubling wraps to 2, below the offset, and
-    // offset + 0xFFFFFFFF wraps too. Neither may pass for room.
-    ASSERT_EQ(c.setDataOffset(0x80000001u), 1);
-    unsigned long allocations = zroi_test_allocation_count();
-    // Should growth be granted wrongly, it meets no storage instead of
-    // copying 2 GiB and overrunning the buffer.
-    failAllocation(1, true);
-    clearEvents();
-    EXPECT_EQ(c.moreBytes(0xFFFFFFFFu), 0);
-    expectCodes(c, 2, 2071);
-    expectOnlyText(3, kMoreStorage);
-    c.clearErrorCodes();
-    clearEvents();
-    EXPECT_EQ(c.write(0xFFFFFFFFu, "x"), 0);
-    expectCodes(c, 2, 2071);
-    expectOnlyText(3, kMoreStorage);
-    expectNumbers(c, 0x80000001u, 0x80000001u, 0x80000001u);
-    EXPECT_EQ(zroi_test_allocation_count(), allocations);
-    failAllocation(0);
-    EXPECT_EQ(c.resizeBuffer(0), 1);
-}
-
 TEST_F(ZroCacTest, ResizeBuffer)
 {
     ZroCac c;
@@ -486,38 +319,6 @@ TEST_F(ZroCacTest, ResizeBuffer)
     EXPECT_EQ(c.bufferPointer(), nullptr);
     expectNumbers(c, 0, 0, 0);
     EXPECT_EQ(c.automaticBuffer(), 1);
-}
-
-TEST_F(ZroCacTest, CursorAndMessageLength)
-{
-    ZroCac c;
-    ASSERT_EQ(c.resizeBuffer(32), 1);
-    fill(c, std::string(20, 'm'), 20);
-
-    // Beyond the message: the buffer grows to exactly the new offset.
-    clearEvents();
-    EXPECT_EQ(c.setDataOffset(50), 1);
-    expectNumbers(c, 50, 50, 50);
-    EXPECT_EQ(message(c).substr(0, 20), std::string(20, 'm'));
-    EXPECT_EQ(records(), (std::vector<std::string>{"entry 5", "exit 5 0"}));
-
-    // Within the message only the cursor moves.
-    EXPECT_EQ(c.setDataOffset(7), 1);
-    expectNumbers(c, 50, 50, 7);
-    EXPECT_EQ(c.dataLength(), 43u);
-    EXPECT_EQ(c.dataPointer(), c.bufferPointer() + 7);
-
-    // A shorter message pulls the cursor back; the buffer stays.
-    EXPECT_EQ(c.setMessageLength(4), 1);
-    expectNumbers(c, 50, 4, 4);
-    EXPECT_EQ(c.setMessageLength(40), 1);
-    expectNumbers(c, 50, 40, 4);
-
-    c.clearMessage();
-    expectNumbers(c, 50, 0, 0);
-    EXPECT_NE(c.bufferPointer(), nullptr);
-    expectCodes(c, 0, 0);
-    expectNoText();
 }
 
 TEST_F(ZroCacTest, UseFullAndEmptyBuffer)
@@ -567,155 +368,6 @@ TEST_F(ZroCacTest, UseFullAndEmptyBuffer)
     expectNoText();
 }
 
-TEST_F(ZroCacTest, ExitRecordsCarryAReasonLeftByAnEarlierFailure)
-{
-    ZroCac c;
-    char* none = nullptr;
-    EXPECT_EQ(c.read(1, none), 0);
-    expectCodes(c, 2, 6114);
-
-    clearEvents();
-    EXPECT_EQ(c.write(4, "abcd"), 1);
-    expectFrame(9, 6114);
-    EXPECT_EQ(records(),
-              (std::vector<std::string>{"entry 9", "entry 5", "exit 5 6114", "exit 9 6114"}));
-    clearEvents();
-    EXPECT_EQ(c.resizeBuffer(8), 1);
-    expectFrame(5, 6114);
-    ASSERT_EQ(c.setDataOffset(0), 1);
-    char out[4] = {};
-    char* to = out;
-    clearEvents();
-    EXPECT_EQ(c.read(4, to), 1);
-    expectFrame(4, 6114);
-    char storage[4] = {};
-    clearEvents();
-    EXPECT_EQ(c.useFullBuffer(storage, 4), 1);
-    expectFrame(8, 6114);
-    clearEvents();
-    EXPECT_EQ(c.useEmptyBuffer(nullptr, 0), 1);
-    expectFrame(8, 6114);
-    expectCodes(c, 2, 6114);
-    expectNoText();
-}
-
-TEST_F(ZroCacTest, AppendingFromTheCachesOwnBufferSurvivesGrowth)
-{
-    ZroCac c;
-    fill(c, "abcdef", 6);
-    // The source lies in the buffer that growth replaces.
-    EXPECT_EQ(c.write(6, c.bufferPointer()), 1);
-    EXPECT_EQ(message(c), "abcdefabcdef");
-    // Without growth the ranges may overlap.
-    ASSERT_EQ(c.setDataOffset(2), 1);
-    EXPECT_EQ(c.write(6, c.bufferPointer()), 1);
-    EXPECT_EQ(message(c), "ababcdefcdef");
-    // And read into the buffer itself.
-    ASSERT_EQ(c.setDataOffset(6), 1);
-    char* to = c.bufferPointer() + 4;
-    EXPECT_EQ(c.read(4, to), 1);
-    EXPECT_EQ(message(c), "ababefcdcdef");
-    expectCodes(c, 0, 0);
-}
-
-TEST_F(ZroCacTest, AssignmentCopiesCodesMessageAndCursor)
-{
-    ZroCac source;
-    std::string hundred;
-    for (int i = 0; i < 100; ++i) hundred += static_cast<char>('A' + i % 26);
-    fill(source, hundred, 80);
-    char* none = nullptr;
-    source.read(21, none); // leaves 2/6114 on the source
-
-    ZroCac target;
-    clearEvents();
-    target = source;
-    expectCodes(target, 2, 6114);
-    expectNumbers(target, 100, 100, 80);
-    EXPECT_EQ(message(target), hundred);
-    EXPECT_NE(target.bufferPointer(), source.bufferPointer());
-    EXPECT_EQ(target.automaticBuffer(), 1);
-    expectNoText();
-
-    // An automatic target larger than the message keeps its buffer.
-    ZroCac big;
-    ASSERT_EQ(big.resizeBuffer(200), 1);
-    big = source;
-    expectNumbers(big, 200, 100, 80);
-    EXPECT_EQ(message(big), hundred);
-
-    // Assigning to itself changes nothing.
-    State before = stateOf(target);
-    target.clearErrorCodes();
-    clearEvents();
-    target = target;
-    EXPECT_EQ(stateOf(target), before);
-    expectCodes(target, 0, 0);
-    EXPECT_TRUE(events().empty());
-
-    // The copy constructor: an independent automatic copy, codes included.
-    char storage[100] = {};
-    ZroCac user;
-    ASSERT_EQ(user.useEmptyBuffer(storage, 100), 1);
-    fill(user, hundred.substr(0, 30), 12);
-    ZroCac copy(user);
-    EXPECT_EQ(copy.automaticBuffer(), 1);
-    EXPECT_NE(copy.bufferPointer(), storage);
-    expectNumbers(copy, 30, 30, 12);
-    EXPECT_EQ(message(copy), hundred.substr(0, 30));
-    ZroCac copyOfFailed(source);
-    expectCodes(copyOfFailed, 2, 6114);
-    expectNumbers(copyOfFailed, 100, 100, 80);
-}
-
-TEST_F(ZroCacTest, AssignmentIntoASmallerUserBuffer)
-{
-    ZroCac source;
-    std::string hundred(100, 's');
-    for (int i = 0; i < 100; ++i) hundred[i] = static_cast<char>('0' + i % 10);
-    fill(source, hundred, 80);
-
-    char storage[50] = {};
-    ZroCac target;
-    ASSERT_EQ(target.useEmptyBuffer(storage, 50), 1);
-    clearEvents();
-    target = source;
-    // 50 bytes copied with a warning, then the cursor move to 80 needs a
-    // resize that a user buffer refuses.
-    EXPECT_EQ(texts(), (std::vector<std::string>{kAssignTruncated, kNotResizable}));
-    EXPECT_EQ(textFunctions(), (std::vector<unsigned>{2, 5}));
-    EXPECT_EQ(records(), (std::vector<std::string>{"entry 5", "exit 5 6112"}));
-    expectCodes(target, 2, 6112);
-    expectNumbers(target, 50, 50, 0);
-    EXPECT_EQ(std::string(storage, 50), hundred.substr(0, 50));
-    EXPECT_EQ(target.bufferPointer(), storage);
-
-    // With the cursor inside what fits, only the warning remains.
-    ASSERT_EQ(source.setDataOffset(30), 1);
-    clearEvents();
-    target = source;
-    expectOnlyText(2, kAssignTruncated);
-    expectCodes(target, 1, 6115);
-    expectNumbers(target, 50, 50, 30);
-}
-
-TEST_F(ZroCacTest, AssignmentWithoutStorage)
-{
-    ZroCac source;
-    fill(source, std::string(100, 'p'), 80);
-    ZroCac target;
-    failAllocation(1, true);
-    clearEvents();
-    target = source;
-    // The resize fails, nothing fits, and the cursor move fails again.
-    EXPECT_EQ(texts(),
-              (std::vector<std::string>{kResizeStorage, kAssignTruncated, kResizeStorage}));
-    EXPECT_EQ(textFunctions(), (std::vector<unsigned>{5, 2, 5}));
-    expectCodes(target, 2, 2071);
-    EXPECT_EQ(target.bufferPointer(), nullptr);
-    expectNumbers(target, 0, 0, 0);
-}
-
 TEST_F(ZroCacTest, AssignmentFromASourceWithoutBuffer)
 {
     // A message length without a buffer: the public operations never leave
@@ -730,21 +382,6 @@ TEST_F(ZroCacTest, AssignmentFromASourceWithoutBuffer)
     expectCodes(target, 1, 6115);
     EXPECT_EQ(target.messageLength(), 0u);
     EXPECT_EQ(target.dataOffset(), 0u);
-}
-
-TEST_F(ZroCacTest, DataLengthIsZeroWithoutBufferLength)
-{
-    char storage[8] = "abcdefg";
-    Forged c;
-    c.set(storage, 0, 6, 2);
-    EXPECT_EQ(c.dataLength(), 0u);
-    char out[4] = {};
-    char* to = out;
-    clearEvents();
-    EXPECT_EQ(c.read(1, to), 0);
-    expectOnlyText(4, kReadShort);
-    c.set(storage, 8, 6, 2);
-    EXPECT_EQ(c.dataLength(), 4u);
 }
 
 // With no listener and no custom check, read and write take their inline

@@ -57,15 +57,6 @@ bool allBytes(const unsigned char* p, std::size_t n, unsigned char value)
     return true;
 }
 
-std::string bytes(const void* p, std::size_t n)
-{
-    return std::string(static_cast<const char*>(p), n);
-}
-std::string bytes(const ZroBin& b)
-{
-    return b.dataLength() == 0 ? std::string() : bytes(b.dataPointer(), b.dataLength());
-}
-
 // The defaults of the first 80 bytes, checked against the layout offsets.
 bool hasDefaults80(const unsigned char* r, int32_t version)
 {
@@ -80,71 +71,9 @@ bool hasDefaults100(const unsigned char* r, int32_t version)
     return hasDefaults80(r, version) && allBytes(r + 80, 16, 0) && longAt(r, 96) == -1;
 }
 
-const char TOKEN[] = "0123456789ABCDEF";
-const char SET_TOKEN_LENGTH_ERROR[] =
-    "ZroGetMessageOptions::setMessageToken (error): binary data length error";
-
 } // namespace
 
 using ZroGmoTest = ZroTest;
-
-TEST_F(ZroGmoTest, NewVersion2RecordHoldsTheDefaults)
-{
-    unsigned long allocations = zroi_test_allocation_count();
-    ZroGmo g;
-    EXPECT_EQ(ZroGmo::RECORD_LENGTH, 80u);
-    EXPECT_TRUE(hasDefaults80(bytesOf(g), 2));
-    expectCodes(g, 0, 0);
-    EXPECT_EQ(zroi_test_allocation_count(), allocations); // the record is embedded
-    EXPECT_TRUE(events().empty());
-    EXPECT_EQ(g.syncPointParticipation(), 0);
-    EXPECT_EQ(g.resolvedQueueName().length(), 0u);
-}
-
-TEST_F(ZroGmoTest, NewVersion3RecordHoldsTheDefaults)
-{
-    unsigned long allocations = zroi_test_allocation_count();
-    ZroGmo3 g;
-    EXPECT_EQ(zroi_test_allocation_count(), allocations + 1); // its own record
-    EXPECT_EQ(ZroGmo3::RECORD_LENGTH, 100u);
-    EXPECT_EQ(g.recordLevel(), 3);
-    EXPECT_TRUE(hasDefaults100(bytesOf(g), 3));
-    expectCodes(g, 0, 0);
-    EXPECT_TRUE(events().empty());
-    ZroBin token = g.messageToken();
-    EXPECT_EQ(token.dataLength(), 16u);
-    EXPECT_EQ(token.isNull(), 1);
-}
-
-TEST_F(ZroGmoTest, EachClassHasItsOwnVersionSupported)
-{
-    VersionsRestored restore;
-    EXPECT_EQ(ZroGmo::versionSupported(), 2);
-    EXPECT_EQ(ZroGmo3::versionSupported(), 3);
-    ZroGmo before;
-
-    Gmo2::setVersionSupported(1);
-    EXPECT_EQ(ZroGmo::versionSupported(), 1);
-    ZroGmo after;
-    ZroGmo3 other;
-    EXPECT_TRUE(hasDefaults80(bytesOf(after), 1));
-    EXPECT_TRUE(hasDefaults100(bytesOf(other), 3));
-    EXPECT_EQ(longAt(bytesOf(before), 4), 2); // built earlier: keeps its version
-    ZroGmo copyOfBefore(before);
-    EXPECT_EQ(longAt(bytesOf(copyOfBefore), 4), 2);
-    after = before; // assignment takes the version too
-    EXPECT_EQ(longAt(bytesOf(after), 4), 2);
-
-    Gmo3::setVersionSupported(7);
-    ZroGmo3 later;
-    ZroGmo second;
-    EXPECT_TRUE(hasDefaults100(bytesOf(later), 7));
-    EXPECT_EQ(later.recordLevel(), 3); // the record level never follows the version
-    EXPECT_EQ(longAt(bytesOf(other), 4), 3);
-    EXPECT_EQ(longAt(bytesOf(second), 4), 1);
-    ZroGmo3 copyOfOther(other);
-    EXPECT_EQ(longAt(bytesOf(copyOfOther), 4), 3);
-}
 
 // What both classes do alike, run once for each.
 template <class T> class ZroGmoBothTest : public ZroTest {
@@ -157,19 +86,6 @@ struct GmoName {
 };
 using GmoTypes = ::testing::Types<Gmo2, Gmo3>;
 TYPED_TEST_SUITE(ZroGmoBothTest, GmoTypes, GmoName);
-
-TYPED_TEST(ZroGmoBothTest, ResolvedQueueNameWithoutStorage)
-{
-    TypeParam g;
-    std::memcpy(bytesOf(g) + 24, "Q1", 2);
-    this->clearEvents();
-    this->failAllocation(1);
-    ZroStr name = g.resolvedQueueName();
-    EXPECT_EQ(name.length(), 0u);
-    this->expectCodes(name, 2, 2071);
-    this->expectOnlyText(47, "ZroString::setStorage (error): storage not available");
-    this->expectCodes(g, 0, 0); // the options report nothing of the string's
-}
 
 TYPED_TEST(ZroGmoBothTest, SyncPointParticipation)
 {
@@ -208,78 +124,6 @@ TYPED_TEST(ZroGmoBothTest, SyncPointParticipation)
     EXPECT_EQ(std::memcmp(r, bytesOf(fresh), TypeParam::RECORD_LENGTH), 0);
     this->expectCodes(g, 0, 0);
     EXPECT_TRUE(this->events().empty());
-}
-
-TYPED_TEST(ZroGmoBothTest, CopiesTakeTheCodesAndEveryByte)
-{
-    TypeParam source;
-    unsigned char* s = bytesOf(source);
-    for (unsigned i = 0; i < TypeParam::RECORD_LENGTH; ++i)
-        s[i] = static_cast<unsigned char>(i * 7 + 1);
-    source.setCodes(2, 6111);
-    const std::string before = bytes(s, TypeParam::RECORD_LENGTH);
-
-    TypeParam copy(source);
-    this->expectCodes(copy, 2, 6111);
-    EXPECT_EQ(bytes(bytesOf(copy), TypeParam::RECORD_LENGTH), before);
-    EXPECT_NE(bytesOf(copy), s);
-
-    TypeParam assigned;
-    assigned.setCodes(1, 6115);
-    assigned = source;
-    this->expectCodes(assigned, 2, 6111);
-    EXPECT_EQ(bytes(bytesOf(assigned), TypeParam::RECORD_LENGTH), before);
-
-    // Assigning a clean object clears the codes with everything else.
-    TypeParam clean;
-    assigned = clean;
-    this->expectCodes(assigned, 0, 0);
-    EXPECT_EQ(std::memcmp(bytesOf(assigned), bytesOf(clean), TypeParam::RECORD_LENGTH), 0);
-
-    // The copies are independent, and self-assignment changes nothing.
-    bytesOf(copy)[30] = 'Z';
-    EXPECT_EQ(bytes(s, TypeParam::RECORD_LENGTH), before);
-    const TypeParam& same = source;
-    source = same;
-    this->expectCodes(source, 2, 6111);
-    EXPECT_EQ(bytes(s, TypeParam::RECORD_LENGTH), before);
-    EXPECT_TRUE(this->events().empty());
-}
-
-TEST_F(ZroGmoTest, Version3CopiesKeepTheirOwnRecord)
-{
-    ZroGmo3 a, b;
-    ZRGMO* own = &a.record();
-    EXPECT_NE(own, &b.record());
-    b.setMessageToken(reinterpret_cast<const unsigned char*>(TOKEN));
-    unsigned long allocations = zroi_test_allocation_count();
-    failAllocation(1, true); // assignment obtains nothing, so it cannot fail
-    a = b;
-    failAllocation(0);
-    EXPECT_EQ(zroi_test_allocation_count(), allocations);
-    EXPECT_EQ(&a.record(), own);
-    EXPECT_EQ(a.recordLevel(), 3);
-    EXPECT_EQ(bytes(a.messageToken()), bytes(TOKEN, 16));
-}
-
-TEST_F(ZroGmoTest, Version3WithoutStorageThrows)
-{
-    failAllocation(1);
-    EXPECT_THROW(ZroGmo3 g, std::bad_alloc);
-
-    Gmo3 source;
-    source.setCodes(2, 6111);
-    source.setMessageToken(reinterpret_cast<const unsigned char*>(TOKEN));
-    failAllocation(1);
-    EXPECT_THROW(ZroGmo3 copy(source), std::bad_alloc);
-    expectCodes(source, 2, 6111);
-    EXPECT_EQ(bytes(source.messageToken()), bytes(TOKEN, 16));
-
-    // The object's own storage is released when its record fails (no leak
-    // under the sanitizers).
-    failAllocation(2);
-    EXPECT_THROW(delete new ZroGmo3, std::bad_alloc);
-    EXPECT_TRUE(texts().empty());
 }
 
 // The record templates are filled by no one at run time, so the first

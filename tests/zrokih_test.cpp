@@ -17,13 +17,6 @@ void put32(std::string& bytes, unsigned offset, int32_t value)
     std::memcpy(&bytes[offset], &value, 4);
 }
 
-int32_t get32(const std::string& bytes, unsigned offset)
-{
-    int32_t value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
-
 std::string str(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPointer() : ""; }
 
 std::string dataOf(const ZroMsg& message)
@@ -47,50 +40,6 @@ std::string defaultRecord()
     put32(b, 56, -1);  // output data length
     b.replace(76, 8, 8, '\0');
     for (unsigned offset = 164; offset < 180; offset += 4) put32(b, offset, 0);
-    return b;
-}
-
-// A header as a peer might send it: every field set, the fields this
-// library only carries included, and the version-2 tail distinct.
-std::string peerRecord(int32_t version)
-{
-    std::string b = defaultRecord();
-    put32(b, 4, version);
-    put32(b, 8, 777); // structure length, never tested
-    put32(b, 16, 1208);
-    b.replace(20, 8, "ZRSTR   ");
-    put32(b, 28, 5);
-    put32(b, 32, 11);
-    put32(b, 36, 12);
-    put32(b, 40, 13);
-    put32(b, 44, 274);
-    put32(b, 48, 60000);
-    put32(b, 52, 2);
-    put32(b, 56, 4096);
-    put32(b, 60, 30);
-    put32(b, 64, 1);
-    put32(b, 68, 1);
-    put32(b, 72, 14);
-    b.replace(76, 8, "\x01\x02\x03\x04\x05\x06\x07\xff", 8);
-    b.replace(84, 4, "FUN ");
-    b.replace(88, 4, "ABND");
-    b.replace(92, 8, "AUTH1234");
-    b.replace(100, 8, "spare1..");
-    b.replace(108, 8, "REPLYFMT");
-    b.replace(116, 4, "sp2.");
-    b.replace(120, 4, "sp3.");
-    b.replace(124, 4, "TRN1");
-    b.replace(128, 4, "FLIK");
-    b.replace(132, 4, "ATID");
-    b.replace(136, 4, "SD  ");
-    b.replace(140, 4, "CANC");
-    b.replace(144, 4, "NEXT");
-    b.replace(148, 8, "spare4..");
-    b.replace(156, 8, "spare5..");
-    put32(b, 164, 321);
-    put32(b, 168, 654);
-    put32(b, 172, 987);
-    put32(b, 176, -987);
     return b;
 }
 
@@ -128,77 +77,6 @@ std::string recordOf(const ZroKih& header)
 } // namespace
 
 using ZroKihTest = ZroTest;
-
-TEST_F(ZroKihTest, VersionIsSetWithinOneToTheHighestVersion)
-{
-    ZroKih header;
-    for (int32_t bad : {0, 3, -1, INT32_MAX, INT32_MIN}) {
-        header.clearErrorCodes();
-        clearEvents();
-        EXPECT_EQ(header.setVersion(bad), 0) << bad;
-        expectCodes(header, 2, 6128);
-        EXPECT_EQ(header.version(), 2);
-        EXPECT_TRUE(events().empty()) << "no text, no trace record";
-    }
-    EXPECT_EQ(header.setVersion(1), 1);
-    EXPECT_EQ(header.version(), 1);
-    EXPECT_EQ(header.setVersion(2), 1);
-    EXPECT_EQ(header.version(), 2);
-    expectCodes(header, 2, 6128); // success leaves the earlier failure
-
-    // Every object accepts up to version 2, copies included.
-    ZroKih copy(header);
-    EXPECT_EQ(copy.setVersion(2), 1);
-    EXPECT_EQ(copy.setVersion(3), 0);
-    ZroKih assigned;
-    assigned = header;
-    EXPECT_EQ(assigned.setVersion(3), 0);
-    EXPECT_EQ(assigned.version(), 2);
-}
-
-TEST_F(ZroKihTest, CopyOutWritesAsManyBytesAsTheVersionSays)
-{
-    ZroKih header;
-    header.setCursorPosition(99);
-    ASSERT_EQ(header.setVersion(1), 1);
-    ZroMsg message;
-    ASSERT_EQ(header.copyOut(message), 1);
-    ASSERT_EQ(message.messageLength(), 164u);
-    std::string expected = defaultRecord().substr(0, 164);
-    put32(expected, 4, 1); // the structure length still says 180
-    EXPECT_EQ(dataOf(message), expected);
-    EXPECT_EQ(message.dataOffset(), 164u);
-
-    // The version-2 tail stays in the object, unwritten, and goes out again
-    // with version 2.
-    ASSERT_EQ(header.setVersion(2), 1);
-    ZroMsg full;
-    ASSERT_EQ(header.copyOut(full), 1);
-    ASSERT_EQ(full.messageLength(), 180u);
-    EXPECT_EQ(get32(dataOf(full), 164), 99);
-
-    // A version read from a message that has no layout: nothing is written.
-    std::string odd = defaultRecord();
-    put32(odd, 4, 7);
-    ZroMsg in;
-    load(in, odd);
-    ZroKih read;
-    ASSERT_EQ(read.pasteIn(in), 1) << "the version in the message is not tested";
-    EXPECT_EQ(read.version(), 7);
-    ZroMsg target;
-    ZroStr body("body");
-    target.writeItem(body);
-    target.setCharacterSet(850);
-    clearEvents();
-    EXPECT_EQ(read.copyOut(target), 0);
-    expectCodes(read, 2, 6128);
-    EXPECT_TRUE(events().empty());
-    EXPECT_EQ(dataOf(target), "body");
-    EXPECT_EQ(target.dataOffset(), 4u);
-    EXPECT_EQ(target.formatIs("ZRSTR   "), 1);
-    EXPECT_EQ(target.characterSet(), 850);
-    EXPECT_EQ(str(read.format()), "        ") << "the header took nothing over";
-}
 
 TEST_F(ZroKihTest, PasteInFailuresInCheckOrder)
 {
@@ -296,99 +174,4 @@ TEST_F(ZroKihTest, PasteInFailuresInCheckOrder)
     EXPECT_EQ(recordOf(header), bytes);
     EXPECT_EQ(message.formatIs("        "), 1);
     EXPECT_EQ(message.characterSet(), 0);
-}
-
-TEST_F(ZroKihTest, EveryTruncatedLengthFailsForBothVersions)
-{
-    for (int32_t version : {1, 2}) {
-        const unsigned full = version == 1 ? 164u : 180u;
-        const std::string bytes = peerRecord(version).substr(0, full);
-        for (unsigned length = 0; length <= full; ++length) {
-            ZroKih header;
-            header.setAuthenticator("KEEPME");
-            ASSERT_EQ(header.setVersion(version), 1);
-            const std::string before = recordOf(header);
-            // The header stands behind 3 other bytes, so that the data
-            // offset is not 0, and its bytes end the buffer exactly.
-            ZroMsg message;
-            load(message, "xyz" + bytes.substr(0, length), 3);
-            EXPECT_EQ(header.pasteIn(message), length == full ? 1 : 0) << version << " " << length;
-            if (length < 4) {
-                expectCodes(header, 2, 6107);
-                EXPECT_EQ(message.dataOffset(), 3u);
-                EXPECT_EQ(recordOf(header), before);
-            } else if (length < full) {
-                expectCodes(header, 2, 6114);
-                EXPECT_EQ(message.dataOffset(), 7u) << length;
-                EXPECT_EQ(recordOf(header), before);
-            } else {
-                expectCodes(header, 0, 0);
-                EXPECT_EQ(message.dataOffset(), 3u + full);
-                EXPECT_EQ(header.version(), version);
-                EXPECT_EQ(recordOf(header).substr(0, full), bytes);
-                EXPECT_EQ(message.formatIs("ZRSTR   "), 1);
-                EXPECT_EQ(message.characterSet(), 1208);
-            }
-        }
-    }
-}
-
-TEST_F(ZroKihTest, NewObjectReadsAVersionOneHeaderAsVersionTwo)
-{
-    // The object's version, not the message's, decides: 180 bytes are read
-    // and the 16 behind the 164-byte header become the version-2 fields.
-    std::string data = peerRecord(1).substr(0, 164);
-    std::string tail(16, '\0');
-    put32(tail, 0, 1111);
-    put32(tail, 4, 2222);
-    put32(tail, 8, 3333);
-    put32(tail, 12, 4444);
-    ZroMsg message;
-    load(message, data + tail + "rest");
-    ZroKih header;
-    ASSERT_EQ(header.pasteIn(message), 1);
-    EXPECT_EQ(header.version(), 1);
-    EXPECT_EQ(header.cursorPosition(), 1111);
-    EXPECT_EQ(header.bridgeErrorOffset(), 2222);
-    EXPECT_EQ(message.dataOffset(), 180u);
-    EXPECT_EQ(recordOf(header), data + tail);
-
-    // Now version 1, the next read takes 164 bytes.
-    message.setDataOffset(0);
-    message.setFormat("ZRKOTA  ");
-    ASSERT_EQ(header.pasteIn(message), 1);
-    EXPECT_EQ(message.dataOffset(), 164u);
-    EXPECT_EQ(header.cursorPosition(), 1111) << "the tail is kept, not read";
-}
-
-TEST_F(ZroKihTest, NoStorageForTheNextFormatFailsTheRead)
-{
-    ZroMsg message;
-    ZroStr body("payload");
-    ZroKih header;
-    ASSERT_EQ(message.writeItem(body), 1);
-    ASSERT_EQ(message.writeItem(header), 1);
-
-    // A class derived from the header hands the format over through its
-    // format(), whose string can find no storage.
-    message.setDataOffset(0);
-    struct ApplicationKih : ZroKih {
-    } derived;
-    failAllocation(1); // the string that carries the header's format
-    EXPECT_EQ(message.readItem(derived), 0);
-    expectCodes(derived, 2, 2071);
-    expectCodes(message, 2, 2071);
-    EXPECT_EQ(message.formatIs("ZRKOTA  "), 1) << "the message is not told a format it lost";
-
-    // The class itself reads the format straight from its record: nothing
-    // is allocated, so there is nothing to fail.
-    message.setDataOffset(0);
-    message.clearErrorCodes();
-    ZroKih read;
-    const unsigned long allocations = zroi_test_allocation_count();
-    failAllocation(1);
-    EXPECT_EQ(message.readItem(read), 1);
-    expectCodes(read, 0, 0);
-    EXPECT_EQ(message.formatIs("ZRSTR   "), 1);
-    EXPECT_EQ(zroi_test_allocation_count(), allocations);
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,6 +104,16 @@ TEST_F(ZroLeakTest, StrictCheckClosesTheMemoryMap)
         EXPECT_NE(zrecs_strict_pointer_check("constant", 1, 2, nullptr), 0);
     }
     EXPECT_EQ(nextDescriptor(), free);
+
+    // Without a descriptor left to read the map, nothing can be vouched for.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    rlimit none = limit;
+    none.rlim_cur = static_cast<rlim_t>(free);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    const int refused = zrecs_strict_pointer_check(&byte, 1, 1, nullptr);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    EXPECT_NE(refused, 0);
 }
 
 TEST_F(ZroLeakTest, StaticCopyIntoALongerField)

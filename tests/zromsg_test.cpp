@@ -61,41 +61,6 @@ TEST_F(ZroMsgTest, NewMessageHasTheDefaultDescriptor)
     expectCodes(message, 0, 0);
 }
 
-TEST_F(ZroMsgTest, TrackerValuesAreTheDescriptorBytes)
-{
-    ZroMsg message;
-    const unsigned char* md = reinterpret_cast<const unsigned char*>(&message.descriptor());
-    unsigned char id[24];
-    for (unsigned i = 0; i < 24; ++i) id[i] = static_cast<unsigned char>(0xA0 + i);
-    EXPECT_EQ(message.setMessageId(ZroBin(id, 24)), 1);
-    EXPECT_EQ(std::memcmp(md + 48, id, 24), 0);
-    message.setCorrelationId(id);
-    EXPECT_EQ(std::memcmp(md + 72, id, 24), 0);
-    message.setGroupId(id);
-    EXPECT_EQ(std::memcmp(md + 324, id, 24), 0);
-    unsigned char token[32];
-    std::memset(token, 0x5A, sizeof token);
-    message.setAccountingToken(token);
-    EXPECT_EQ(std::memcmp(md + 208, token, 32), 0);
-    message.setFeedback(291);
-    EXPECT_EQ(wordAt(message, 20), 291);
-    EXPECT_EQ(message.setGroupId(ZroBin(id, 5)), 0);
-    expectCodes(message, 2, 6111);
-    expectOnlyText(20, "ZroMessageTracker::setGroupId (error): binary data length error");
-}
-
-TEST_F(ZroMsgTest, VersionSupportedAppliesToNewMessagesOnly)
-{
-    ZroMsg before;
-    VersionControl::setVersionSupported(1);
-    ZroMsg after;
-    ZroMsg copyOfBefore(before);
-    VersionControl::setVersionSupported(2);
-    EXPECT_EQ(before.version(), 2);
-    EXPECT_EQ(after.version(), 1);
-    EXPECT_EQ(copyOfBefore.version(), 2);
-}
-
 TEST_F(ZroMsgTest, AssignmentKeepsTheMostSevereCodes)
 {
     ZroMsg failed;
@@ -133,23 +98,6 @@ TEST_F(ZroMsgTest, AssignmentKeepsTheMostSevereCodes)
     user2 = clean;
     expectCodes(user2, 2, 6112);
     EXPECT_EQ(user2.messageLength(), 16u);
-}
-
-TEST_F(ZroMsgTest, ItemOperationsLeaveExactlyTheItemsCodes)
-{
-    ZroMsg message;
-    char byte = 0;
-    char* destination = &byte;
-    message.read(1, destination); // nothing to read: 2/6114
-    expectCodes(message, 2, 6114);
-    ScriptedItem item;
-    EXPECT_EQ(message.writeItem(item), 1);
-    expectCodes(message, 0, 0);
-    item.result = 0;
-    item.completion = 2;
-    item.reason = 6119;
-    EXPECT_EQ(message.readItem(item), 0);
-    expectCodes(message, 2, 6119);
 }
 
 TEST_F(ZroMsgTest, FirstMessagesOfManyThreadsAgree)

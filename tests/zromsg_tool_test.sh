@@ -6,6 +6,7 @@
 #   zromsg_tool_test.sh ZROMSG SAMPLES readable NAME EDIT EXPECTED [DUMP OPTIONS...]
 #   zromsg_tool_test.sh ZROMSG SAMPLES badjson TEXT EXPECTED
 #   zromsg_tool_test.sh ZROMSG SAMPLES usage EXPECTED [ZROMSG ARGUMENTS...]
+#   zromsg_tool_test.sh ZROMSG SAMPLES version VERSION
 #
 # roundtrip: NAME.json composes to the checked-in NAME.bin; dump --json of
 #   NAME.bin composes back to the same bytes; the text dump reads the whole chain.
@@ -17,6 +18,7 @@
 #   arrays; @latin1: a text that is not UTF-8) fails with status 2 and EXPECTED on stderr, and writes nothing.
 # usage: zromsg ARGUMENTS... fails with status 2 and EXPECTED on stderr (one
 #   line of it for convert).
+# version: zromsg --version names VERSION for the tool and for the library.
 # foreign: NAME.bin converted to FORM (ENCODING:CCSID) is the checked-in
 #   foreign/NAME.ENCODING-CCSID.bin and converts back to NAME.bin; dump of the
 #   foreign form shows the same items, offsets and field values as dump of
@@ -158,6 +160,12 @@ usage)
     if [ "${1-}" = convert ]; then
         [ "$(wc -l <"$work/err")" -eq 1 ] || fail "convert's usage error is not one line"
     fi
+    ;;
+
+version)
+    run --version
+    expect_status 0
+    [ "$(cat "$work/out")" = "zromsg $1 (libzroi $1)" ] || fail "--version does not say $1"
     ;;
 
 foreign)

@@ -5,10 +5,16 @@
 // a copy of the field's full width and their setters read a ZroBin. A
 // binary is also a message item: it can be the whole data of a message.
 //
-//     unsigned char id[24] = {...};
-//     ZroBin messageId(id, sizeof id);        // 24 bytes, copied
-//     messageId.copyOut(field, 24, '\0');     // into a fixed-width field
-//     if (messageId.isNull()) { ... }         // empty or all zero
+// ```cpp
+// unsigned char id[24] = {0x41, 0x4d, 0x51};
+// ZroBin messageId(id, sizeof id);        // 24 bytes, copied
+// char field[24];
+// messageId.copyOut(field, 24, '\0');     // into a fixed-width field
+// if (messageId.isNull()) {               // empty or all zero
+//     std::puts("no message id");
+// }
+// for (unsigned char byte : messageId.view()) std::printf("%02x", byte);
+// ```
 //
 // Storage is exactly the data length (none when empty) and is never shared:
 // copies are deep. Failures leave their codes on the binary (see ZroErr)
@@ -16,11 +22,34 @@
 #ifndef ZROI_ZROBIN_HPP
 #define ZROI_ZROBIN_HPP
 
+#include <cstddef>
+
 #include "zroi/zroexport.h"
 #include "zroi/zroitm.hpp"
 
 class ZROI_API ZroBin : public ZroItm {
 public:
+    /// A read-only view of bytes: a pointer and a length, usable in a range
+    /// for. An addition for C++ code; see view().
+    class View {
+    public:
+        constexpr View() noexcept = default;
+        constexpr View(const unsigned char* data, std::size_t size) noexcept
+            : data_(data), size_(size)
+        {
+        }
+        constexpr const unsigned char* data() const noexcept { return data_; }
+        constexpr std::size_t size() const noexcept { return size_; }
+        constexpr bool empty() const noexcept { return size_ == 0; }
+        constexpr const unsigned char* begin() const noexcept { return data_; }
+        constexpr const unsigned char* end() const noexcept { return data_ + size_; }
+        constexpr unsigned char operator[](std::size_t i) const noexcept { return data_[i]; }
+
+    private:
+        const unsigned char* data_ = nullptr;
+        std::size_t size_ = 0;
+    };
+
     /// An empty binary (no storage), codes 0/0.
     ZroBin() noexcept = default;
     /// Copies `other`'s codes, then its bytes. When no storage is available
@@ -75,6 +104,9 @@ public:
     unsigned dataLength() const noexcept { return length_; }
     /// The first byte, or nullptr when the binary is empty.
     const unsigned char* dataPointer() const noexcept { return data_; }
+    /// The bytes as a view: dataPointer() and dataLength(). Valid until the
+    /// binary changes or goes.
+    View view() const noexcept { return View(data_, length_); }
 
 protected:
     /// Releases the storage; the binary is empty. Codes are untouched.

@@ -6,12 +6,14 @@
 // user buffer (the caller's storage, adopted with useEmptyBuffer or
 // useFullBuffer, never resized or released by the cache).
 //
-//     ZroCac cache;
-//     cache.write(5, "hello");            // automatic buffer of 5 bytes
-//     cache.setDataOffset(0);             // back to the start
-//     char out[5];
-//     char* to = out;
-//     cache.read(5, to);                  // out holds "hello", offset 5
+// ```cpp
+// ZroCac cache;
+// cache.write(5, "hello");            // automatic buffer of 5 bytes
+// cache.setDataOffset(0);             // back to the start
+// char out[5];
+// char* to = out;
+// cache.read(5, to);                  // out holds "hello", offset 5
+// ```
 //
 // Operations report failure through the completion and reason codes of the
 // object (virtual base ZroErr, shared with the rest of a message) and return

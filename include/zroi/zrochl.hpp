@@ -7,13 +7,17 @@
 // own record, peer name and lists. The connection library of the middleware
 // reads the record through the protected ZRCD() of a derived class.
 //
-//     ZroChl channel;
-//     channel.setChannelName("SYSTEM.DEF.SVRCONN");
-//     channel.setConnectionName("host.example(1414)");
-//     const char* exits[] = {"lib(sendA)", "lib(sendB)"};
-//     channel.setSendExitNames(2, exits);     // clears the send user data
-//     channel.setSendUserData("first");       // then set the user data
-//     if (channel.completionCode() != ZRCC_OK) { ... }   // e.g. 1/6115: a text was cut
+// ```cpp
+// ZroChl channel;
+// channel.setChannelName("SYSTEM.DEF.SVRCONN");
+// channel.setConnectionName("host.example(1414)");
+// const char* exits[] = {"lib(sendA)", "lib(sendB)"};
+// channel.setSendExitNames(2, exits);     // clears the send user data
+// channel.setSendUserData("first");       // then set the user data
+// if (channel.completionCode() != ZRCC_OK) {   // e.g. 1/6115: a text was cut
+//     std::printf("%d/%d\n", channel.completionCode(), channel.reasonCode());
+// }
+// ```
 //
 // Setters report through the channel's codes: a text longer than its field
 // is cut with the warning 1/6115 and the call succeeds; a text that fails

@@ -4,10 +4,13 @@
 // A message from a big-endian machine or in an EBCDIC character set is
 // turned into that form first, and native data into another platform's:
 //
-//     ZroMsg message;                        // a get left foreign data in it
-//     ZroCnv converter;
-//     if (converter.convert(message, ZRENC_NATIVE, 0))
-//         message.readItem(deadLetterHeader); // now reads as any other
+// ```cpp
+// ZroMsg message;                        // a get left foreign data in it
+// ZroCnv converter;
+// ZroDlh deadLetterHeader;
+// if (converter.convert(message, ZRENC_NATIVE, 0))
+//     message.readItem(deadLetterHeader); // now reads as any other
+// ```
 //
 // The model:
 // - Encoding: the integer byte order is the lowest hexadecimal digit; 1 is

@@ -5,9 +5,12 @@
 // on the object they were called on, write one diagnostic text to the zrecs
 // trace and return 0 (or 1 with a warning).
 //
-//     ZroCac cache;
-//     if (!cache.write(n, data))
-//         std::printf("failed: %d/%d\n", cache.completionCode(), cache.reasonCode());
+// ```cpp
+// ZroCac cache;
+// const char data[] = "bytes";
+// if (!cache.write(sizeof data, data))
+//     std::printf("failed: %d/%d\n", cache.completionCode(), cache.reasonCode());
+// ```
 //
 // The records below are the byte layouts of the middleware. Integers are
 // 32-bit in the machine's byte order; character fields are fixed width and

@@ -7,16 +7,18 @@
 // flags belong to the object only: they are not part of the record and never
 // travel with a message.
 //
-//     ZroMsg message;
-//     ZroStr body("payload");
-//     message.writeItem(body);
-//     ZroDlh header;
-//     header.setDestinationQueueName("Q.TARGET");
-//     message.writeItem(header);   // "DLH " record, then "payload"; format "ZRDEAD  "
-//     message.setDataOffset(0);
-//     ZroDlh read;
-//     message.readItem(read);      // read.destinationQueueName() is "Q.TARGET",
-//                                  // the message's format "ZRSTR   " again
+// ```cpp
+// ZroMsg message;
+// ZroStr body("payload");
+// message.writeItem(body);
+// ZroDlh header;
+// header.setDestinationQueueName("Q.TARGET");
+// message.writeItem(header);   // "DLH " record, then "payload"; format "ZRDEAD  "
+// message.setDataOffset(0);
+// ZroDlh read;
+// message.readItem(read);      // read.destinationQueueName() is "Q.TARGET",
+//                              // the message's format "ZRSTR   " again
+// ```
 #ifndef ZROI_ZRODLH_HPP
 #define ZROI_ZRODLH_HPP
 

@@ -3,10 +3,12 @@
 // Codes are sticky: an operation that succeeds leaves them as they were, so
 // a caller may run several operations and look once at the end.
 //
-//     ZroStr s("abc");
-//     s.set(nullptr, 5);                  // fails
-//     s.reasonCode();                     // ZRRC_NULL_POINTER, until cleared
-//     s.clearErrorCodes();
+// ```cpp
+// ZroStr s("abc");
+// s.set(nullptr, 5);                  // fails
+// s.reasonCode();                     // ZRRC_NULL_POINTER, until cleared
+// s.clearErrorCodes();
+// ```
 #ifndef ZROI_ZROERR_HPP
 #define ZROI_ZROERR_HPP
 

@@ -14,17 +14,21 @@
 //
 // A table is found by the record or by the class that holds it:
 //
-//     const zroi::FieldTable table = zroi::fields<ZroDlh>(); // the same as fields<ZRDLH>()
-//     ZroDlh header;
-//     header.setPutApplicationName("PAYROLL  ");
-//     for (const zroi::Field& field : table)
-//         if (field.kind == zroi::FieldKind::text)
-//             std::cout << field.name << '=' << zroi::fieldText(field, &header.record()) << '\n';
-//     // ... putApplName=PAYROLL (the getter's text: up to the first NUL,
-//     // trailing blanks removed because the field is trimmed)
+// ```cpp
+// const zroi::FieldTable table = zroi::fields<ZroDlh>(); // the same as fields<ZRDLH>()
+// ZroDlh header;
+// header.setPutApplicationName("PAYROLL  ");
+// for (const zroi::Field& field : table)
+//     if (field.kind == zroi::FieldKind::text)
+//         std::cout << field.name << '=' << zroi::fieldText(field, &header.record()) << '\n';
+// // ... putApplName=PAYROLL (the getter's text: up to the first NUL,
+// // trailing blanks removed because the field is trimmed)
+// ```
 //
-//     const zroi::Field* encoding = table.find("encoding");   // offset 108, width 4
-//     int32_t value = zroi::fieldInteger(*encoding, &header.record()); // 546
+// ```cpp
+// const zroi::Field* encoding = table.find("encoding");   // offset 108, width 4
+// int32_t value = zroi::fieldInteger(*encoding, &header.record()); // 546
+// ```
 //
 // fieldText and fieldInteger read the record in place and allocate nothing;
 // the class getters that return ZroStr or ZroBin give the same values.

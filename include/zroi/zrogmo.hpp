@@ -5,10 +5,13 @@
 // keeps it in its byte layout, ready for the library that gets the message
 // to pass on whole; this class reads and writes only the fields below.
 //
-//     ZroGmo3 options;                        // structure id "GMO ", version 3
-//     options.setMessageToken(ZroBin(token, 16));
-//     options.setSyncPointParticipation(0);   // get outside any unit of work
-//     ZroBin t = options.messageToken();      // always 16 bytes
+// ```cpp
+// unsigned char token[16] = {1, 2, 3};
+// ZroGmo3 options;                        // structure id "GMO ", version 3
+// options.setMessageToken(ZroBin(token, 16));
+// options.setSyncPointParticipation(0);   // get outside any unit of work
+// ZroBin t = options.messageToken();      // always 16 bytes
+// ```
 //
 // Constructing an object obtains its record; when no storage is left the
 // constructor throws std::bad_alloc, as `new` of the library's classes does.

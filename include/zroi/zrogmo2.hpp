@@ -5,10 +5,12 @@
 // of ZRGMO), ready for the library that gets the message to pass on whole;
 // this class reads and writes only the fields below.
 //
-//     ZroGmo options;                        // structure id "GMO ", version 2
-//     options.setSyncPointParticipation(1);  // get within the unit of work
-//     ...                                    // another library gets a message with it
-//     ZroStr queue = options.resolvedQueueName();
+// ```cpp
+// ZroGmo options;                        // structure id "GMO ", version 2
+// options.setSyncPointParticipation(1);  // get within the unit of work
+// // ... another library gets a message with it ...
+// ZroStr queue = options.resolvedQueueName();
+// ```
 //
 // ZroGmo writes no diagnostic texts and none of its operations fails.
 // ZroGmo3 holds the 100-byte version 3 of the record.

@@ -19,9 +19,11 @@
 // (nothing when the record's write is refused, the header alone when the
 // data's is).
 //
-//     ZroMsg message;            // holding a string body
-//     ZroDlh header;
-//     message.writeItem(header); // header.format() is now "ZRSTR   "
+// ```cpp
+// ZroMsg message;            // holding a string body
+// ZroDlh header;
+// message.writeItem(header); // header.format() is now "ZRSTR   "
+// ```
 #ifndef ZROI_ZROHDR_HPP
 #define ZROI_ZROHDR_HPP
 

@@ -34,6 +34,7 @@
 #include "zroi/zrorfh.hpp"
 #include "zroi/zrorih.hpp"
 #include "zroi/zrotrg.hpp"
+#include "zroi/zroversion.h"
 #include "zroi/zrowih.hpp"
 
 // Options and definitions: get-message options, channel definition.

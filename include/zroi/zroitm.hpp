@@ -5,9 +5,12 @@
 // message header are items; a message's writeItem and readItem call these
 // two operations and then take over the item's codes.
 //
-//     ZroStr body("hello");
-//     ZroItm& item = body;
-//     item.copyOut(message);   // the message data is now "hello"
+// ```cpp
+// ZroMsg message;
+// ZroStr body("hello");
+// ZroItm& item = body;
+// item.copyOut(message);   // the message data is now "hello"
+// ```
 //
 // An item has no state beyond its completion and reason code and holds no
 // link to a message between calls.

@@ -9,15 +9,17 @@
 // and how much pasteIn reads; to read a version-1 header, set version 1
 // first.
 //
-//     ZroMsg message;
-//     ZroStr body("data for the transaction");
-//     ZroKih header;
-//     header.setTransactionIdentifier("TRN1");
-//     message.writeItem(body);
-//     message.writeItem(header);   // 180 bytes in front, format "ZRKOTA  "
-//     message.setDataOffset(0);
-//     ZroKih received;
-//     message.readItem(received);  // format "ZRSTR   " again, offset 180
+// ```cpp
+// ZroMsg message;
+// ZroStr body("data for the transaction");
+// ZroKih header;
+// header.setTransactionIdentifier("TRN1");
+// message.writeItem(body);
+// message.writeItem(header);   // 180 bytes in front, format "ZRKOTA  "
+// message.setDataOffset(0);
+// ZroKih received;
+// message.readItem(received);  // format "ZRSTR   " again, offset 180
+// ```
 //
 // The record lives in storage of its own, obtained with new by every
 // constructor (std::bad_alloc passes through) and released by the

@@ -6,20 +6,23 @@
 // into the data with writeItem (body first, then each header, innermost
 // first) and read back with readItem (outermost header first, body last).
 //
-//     ZroMsg message;
-//     ZroStr body("hello");
-//     ZroDlh header;
-//     message.writeItem(body);      // data "hello", format "ZRSTR   "
-//     message.writeItem(header);    // 172-byte header in front, format "ZRDEAD  "
-//     message.setDataOffset(0);
-//     message.readItem(header);     // format is "ZRSTR   " again, offset 172
-//     message.readItem(body);       // "hello"
+// ```cpp
+// ZroMsg message;
+// ZroStr body("hello");
+// ZroDlh header;
+// message.writeItem(body);      // data "hello", format "ZRSTR   "
+// message.writeItem(header);    // 172-byte header in front, format "ZRDEAD  "
+// message.setDataOffset(0);
+// message.readItem(header);     // format is "ZRSTR   " again, offset 172
+// message.readItem(body);       // "hello"
+// ```
 //
 // The message has one completion and reason code, shared by both sides.
 #ifndef ZROI_ZROMSG_HPP
 #define ZROI_ZROMSG_HPP
 
 #include <cstdint>
+#include <iosfwd>
 
 #include "zroi/zrocac.hpp"
 #include "zroi/zrodefs.h"
@@ -136,5 +139,12 @@ private:
     ZRMD descriptor_;
     uint32_t spare_ = 0;
 };
+
+/// Writes what describes the message's data, for diagnostics in C++ code:
+/// `format "ZRSTR   ", encoding 546, character set 0, data offset 0 of 7`
+/// (the message length). Bytes of the format outside printable ASCII, and
+/// a quote or backslash, are written as \xHH. Reads the descriptor only;
+/// the message is not changed.
+ZROI_API std::ostream& operator<<(std::ostream& out, const ZroMsg& message);
 
 #endif // ZROI_ZROMSG_HPP

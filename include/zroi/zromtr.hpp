@@ -5,9 +5,12 @@
 // owns storage for each value from the first set on; inside a ZroMsg the same
 // operations read and write the message descriptor's own fields.
 //
-//     ZroMtr tracker;
-//     tracker.setCorrelationId(ZroBin(id, 24));   // 0 and 2/6111 for other lengths
-//     ZroBin id = tracker.correlationId();        // 24 bytes
+// ```cpp
+// ZroMtr tracker;
+// unsigned char bytes[24] = {7};
+// tracker.setCorrelationId(ZroBin(bytes, 24)); // 0 and 2/6111 for other lengths
+// ZroBin id = tracker.correlationId();         // 24 bytes
+// ```
 #ifndef ZROI_ZROMTR_HPP
 #define ZROI_ZROMTR_HPP
 

@@ -9,14 +9,16 @@
 // record's offsets place them and moves the data offset by its structure
 // length.
 //
-//     ZroMsg message;                       // holding a body
-//     ZroRfh header;
-//     header.setReferenceType("FILE");
-//     header.setSourceName("/in/a.dat");
-//     message.writeItem(header);            // 117 bytes in front of the body
-//     message.setDataOffset(0);
-//     ZroRfh read;
-//     message.readItem(read);               // read.sourceName() is "/in/a.dat"
+// ```cpp
+// ZroMsg message;                       // holding a body
+// ZroRfh header;
+// header.setReferenceType("FILE");
+// header.setSourceName("/in/a.dat");
+// message.writeItem(header);            // 117 bytes in front of the body
+// message.setDataOffset(0);
+// ZroRfh read;
+// message.readItem(read);               // read.sourceName() is "/in/a.dat"
+// ```
 //
 // Texts of the failures name the class "ZroReferenceHeader".
 #ifndef ZROI_ZRORFH_HPP

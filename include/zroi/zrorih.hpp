@@ -6,13 +6,16 @@
 // an authenticator and a 16-byte transaction instance identifier. The class
 // stores and returns them; it gives them no meaning beyond their defaults.
 //
-//     ZroRih header;
-//     header.setLogicalTerminalOverride("LTERM01");
-//     header.setReplyToFormat("ZRSTR");       // stored blank padded
-//     message.writeItem(header);              // in front of the message's data
-//     ...
-//     message.readItem(header);               // at the data offset; the message
-//                                             // then describes the data behind it
+// ```cpp
+// ZroMsg message;                         // holding a body
+// ZroRih header;
+// header.setLogicalTerminalOverride("LTERM01");
+// header.setReplyToFormat("ZRSTR");       // stored blank padded
+// message.writeItem(header);              // in front of the message's data
+// message.setDataOffset(0);               // as a receiver finds it
+// message.readItem(header);               // at the data offset; the message
+//                                         // then describes the data behind it
+// ```
 #ifndef ZROI_ZRORIH_HPP
 #define ZROI_ZRORIH_HPP
 

@@ -3,10 +3,12 @@
 // A ZroSem is a recursive lock: the thread that holds it may take it again,
 // and must release it as often as it took it.
 //
-//     static ZroSem lock;
-//     lock.lock();
-//     ...                      // one thread at a time
-//     lock.unlock();
+// ```cpp
+// static ZroSem lock;
+// lock.lock();
+// // ... one thread at a time ...
+// lock.unlock();
+// ```
 //
 // DllMain is the entry point through which the library learns that it has
 // been loaded (reason 1) or is being unloaded (reason 0); the library's own

@@ -5,14 +5,20 @@
 // apart from the text's length (it may be larger) and is copied with the
 // string. Every text field of a record reaches an application as a ZroStr.
 //
-//     ZroStr queue("QUEUE.A");
-//     queue += '.';
-//     queue += 42L;                        // "QUEUE.A.42"
-//     char field[48];
-//     queue.copyOut(field, 48, ' ');       // blank padded, no terminator
+// ```cpp
+// ZroStr queue("QUEUE.A");
+// queue += '.';
+// queue += 42L;                        // "QUEUE.A.42"
+// char field[48];
+// queue.copyOut(field, 48, ' ');       // blank padded, no terminator
+// ```
 //
-//     ZroStr list("a,b,,c"), token;
-//     while (list.cutOut(token, ',') != 0) { ... }   // "a", "b", "c"
+// ```cpp
+// ZroStr list("a,b,,c"), token;
+// while (list.cutOut(token, ',') != 0) {   // "a", "b", "c"
+//     std::cout << token << '\n';
+// }
+// ```
 //
 // Storage is sized exactly to what each operation needs and never shared;
 // the length is found by scanning for the NUL. Failures leave their codes on
@@ -22,6 +28,8 @@
 #define ZROI_ZROSTR_HPP
 
 #include <cstddef>
+#include <iosfwd>
+#include <string_view>
 
 #include "zroi/zroerr.hpp"
 #include "zroi/zroexport.h"
@@ -39,6 +47,10 @@ public:
     /// A copy of the NUL-terminated `text`; none for nullptr or "". Without
     /// storage: empty with 1/2071.
     ZroStr(const char* text);
+    /// As ZroStr(const char*) of the text of `text` up to its first NUL
+    /// (the whole of it when it holds none): `ZroStr s(std::string("abc"))`.
+    /// An addition for C++ code; without storage: empty with 1/2071.
+    explicit ZroStr(std::string_view text);
     /// The `length` bytes at `data` as a text, each NUL byte shown as '.'.
     /// Leaves, on an empty string: 2/6108 (`data` nullptr, `length` > 0),
     /// 2/2004 (not readable), 2/2071 (`length` 4294967295, or no storage).
@@ -75,6 +87,15 @@ public:
     const char* dataPointer() const noexcept { return storage_; }
     /// The bytes of storage held, the NUL included; 0 without storage.
     unsigned storageSize() const noexcept { return size_; }
+    /// The text (up to the first NUL) as a view into the storage: empty, with
+    /// a non-null data pointer, for a string without storage. Valid until the
+    /// string changes or goes. An addition for C++ code, as is the implicit
+    /// conversion below, which also gives `std::string(s)`.
+    std::string_view view() const noexcept
+    {
+        return storage_ != nullptr ? std::string_view(storage_, length()) : std::string_view("", 0);
+    }
+    operator std::string_view() const noexcept { return view(); }
     /// -1, 0 or 1 as the text orders before, equal to or after `other`'s,
     /// bytes compared as unsigned values; a proper prefix orders first.
     short compare(const ZroStr& other) const noexcept;
@@ -223,6 +244,10 @@ private:
     char* storage_ = nullptr;
     unsigned size_ = 0;
 };
+
+/// Writes the text (view()), as for a std::string_view: the stream's width
+/// and fill apply. For diagnostics in C++ code; the string is not changed.
+ZROI_API std::ostream& operator<<(std::ostream& out, const ZroStr& text);
 
 /// 1 for a tab or a blank, the white space of the number readers; else 0.
 ZROI_API unsigned char WhiteSpace(char c);

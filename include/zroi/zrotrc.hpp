@@ -3,8 +3,12 @@
 // Pointer checks ask zrecs whether caller storage may be read or written;
 // traceMessage writes one complete diagnostic line to the zrecs trace.
 //
-//     if (!ZroTrc::checkReadPointer(p, n)) { /* p must not be read */ }
-//     ZroTrc::traceMessage(31, 4, "ZroCache::read (error): insufficient data");
+// ```cpp
+// const char* p = "text";
+// unsigned n = 4;
+// if (!ZroTrc::checkReadPointer(p, n)) { /* p must not be read */ }
+// ZroTrc::traceMessage(31, 4, "ZroCache::read (error): insufficient data");
+// ```
 #ifndef ZROI_ZROTRC_HPP
 #define ZROI_ZROTRC_HPP
 

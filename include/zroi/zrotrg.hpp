@@ -7,13 +7,15 @@
 // message held and pasteIn leaves the message's format, encoding and
 // character set as they are.
 //
-//     ZroMsg message;                 // as received, format "ZRTRIG  "
-//     ZroTrg trigger;
-//     if (message.readItem(trigger)) {
-//         ZRTMC2 text;
-//         trigger.copyOut(&text);     // every field as characters
-//         start(trigger.applicationId(), text);
-//     }
+// ```cpp
+// ZroMsg message;                 // as received, format "ZRTRIG  "
+// ZroTrg trigger;
+// if (message.readItem(trigger)) {
+//     ZRTMC2 text;
+//     trigger.copyOut(&text);     // every field as characters
+//     std::cout << "start " << trigger.applicationId() << '\n';
+// }
+// ```
 //
 // The 684-byte record is held by value in wire layout. Character fields are
 // NUL-filled; getters return the text up to the first NUL without trailing

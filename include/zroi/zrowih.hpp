@@ -5,13 +5,16 @@
 // message token, in front of the message's data, which it describes by
 // format, encoding and coded character set.
 //
-//     ZroWih header;
-//     header.setServiceName("ORDERS");       // stored blank padded to 32
-//     header.setServiceStep("STEP1");
-//     message.writeItem(header);             // in front of the message's data
-//     ...
-//     message.readItem(header);              // at the data offset; the message
-//                                            // then describes the data behind it
+// ```cpp
+// ZroMsg message;                        // holding a body
+// ZroWih header;
+// header.setServiceName("ORDERS");       // stored blank padded to 32
+// header.setServiceStep("STEP1");
+// message.writeItem(header);             // in front of the message's data
+// message.setDataOffset(0);              // as a receiver finds it
+// message.readItem(header);              // at the data offset; the message
+//                                        // then describes the data behind it
+// ```
 #ifndef ZROI_ZROWIH_HPP
 #define ZROI_ZROWIH_HPP
 

@@ -2,7 +2,9 @@
 #include "zroi/zromsg.hpp"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <ostream>
 
 #include "zrofield.hpp"
 #include "zroframe.hpp"
@@ -140,4 +142,31 @@ int32_t ZroMsg::versionSupported() noexcept
 void ZroMsg::setVersionSupported(int32_t version) noexcept
 {
     g_versionSupported.store(version, std::memory_order_relaxed);
+}
+
+std::ostream& operator<<(std::ostream& out, const ZroMsg& message)
+{
+    // Built whole, then written at once, so that the stream's width applies
+    // to the description as one piece. Each format byte takes at most 4.
+    static const char hex[] = "0123456789abcdef";
+    char format[sizeof message.descriptor().format * 4 + 1];
+    char* to = format;
+    for (char c : message.descriptor().format) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f && c != '"' && c != '\\') {
+            *to++ = c;
+        } else {
+            *to++ = '\\';
+            *to++ = 'x';
+            *to++ = hex[byte >> 4];
+            *to++ = hex[byte & 15];
+        }
+    }
+    *to = '\0';
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "format \"%s\", encoding %ld, character set %ld, data offset %u of %u", format,
+                  static_cast<long>(message.encoding()), static_cast<long>(message.characterSet()),
+                  message.dataOffset(), message.messageLength());
+    return out << text;
 }

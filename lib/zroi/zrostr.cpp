@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <ostream>
 
 #include "zroalloc.hpp"
 #include "zroframe.hpp"
@@ -281,6 +282,24 @@ ZroStr::ZroStr(const char* text)
         return;
     }
     std::memcpy(fresh, text, n + 1);
+    adopt(fresh, static_cast<unsigned>(n + 1));
+}
+
+ZroStr::ZroStr(std::string_view text)
+{
+    const void* nul = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size());
+    std::size_t n = nul != nullptr
+                        ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data())
+                        : text.size();
+    if (n == 0) return;
+    char* fresh = n < UINT32_MAX ? obtain(n + 1) : nullptr;
+    if (fresh == nullptr) {
+        fail(FN_CONSTRUCT, "ZroString::ZroString (warning): storage not available", ZRCC_WARNING,
+             ZRRC_STORAGE_NOT_AVAILABLE);
+        return;
+    }
+    std::memcpy(fresh, text.data(), n);
+    fresh[n] = '\0';
     adopt(fresh, static_cast<unsigned>(n + 1));
 }
 
@@ -890,3 +909,5 @@ unsigned char ZroStr::pasteIn(ZroMsg& message)
     storage_[n] = '\0';
     return 1;
 }
+
+std::ostream& operator<<(std::ostream& out, const ZroStr& text) { return out << text.view(); }

@@ -1,6 +1,7 @@
 // A program outside the zroi tree, built against an installed zroi: it
 // traces one text through a zrecs listener, creates an object on the
-// library's heap and asks for a pointer check. Exits 0 only if all of it
+// library's heap and asks for a pointer check; the library it runs with is
+// the version of the headers it was built with. Exits 0 only if all of it
 // behaves; prints what went wrong otherwise.
 #include <zroi/zroi.hpp>
 
@@ -53,7 +54,11 @@ int main()
     if (ZroTrc::checkReadPointer(&byte, 1) != 1 || ZroTrc::checkReadPointer(nullptr, 1) != 0)
         return failure("the pointer check gave a wrong answer");
 
-    std::printf("zroi_consumer: traced \"%s\" under function %u; codes %d/%d\n", seen.text,
-                seen.function, object->completionCode(), object->reasonCode());
+    if (std::strcmp(zroi_version(), ZROI_VERSION_STRING) != 0)
+        return failure("the library's version is not that of its headers");
+
+    std::printf("zroi_consumer: zroi %s; traced \"%s\" under function %u; codes %d/%d\n",
+                zroi_version(), seen.text, seen.function, object->completionCode(),
+                object->reasonCode());
     return 0;
 }

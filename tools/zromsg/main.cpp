@@ -4,6 +4,7 @@
 //   zromsg dump [--format NAME] [--encoding N] [--ccsid N] [--json] FILE|-
 //   zromsg compose FILE.json|- -o OUT|-
 //   zromsg convert [--from ENCODING:CCSID] [--format NAME] --to ENCODING:CCSID IN|- -o OUT|-
+//   zromsg --version
 //
 // Exit status: 0 done; 1 the chain breaks (dump), the library fails
 // (compose) or the data cannot be converted (dump, convert); 2 a usage error, input that cannot be
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "zroi/zrocnv.hpp"
+#include "zroi/zroversion.h"
 #include "zromsg_core.hpp"
 
 namespace {
@@ -31,6 +33,7 @@ const char usage[] =
     "       zromsg compose FILE.json|- -o OUT|-\n"
     "       zromsg convert [--from ENCODING:CCSID] [--format NAME] --to ENCODING:CCSID\n"
     "                      IN|- -o OUT|-\n"
+    "       zromsg --version\n"
     "\n"
     "dump     reads the message data in FILE (- for standard input) and shows its\n"
     "         headers, outermost first, and its body. The first item is the one\n"
@@ -467,6 +470,11 @@ int main(int argc, char** argv)
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "zromsg: out of memory\n");
         return 1;
+    }
+    if (command == "--version") {
+        // The headers the tool was built with, and the library it runs with.
+        std::printf("zromsg %s (libzroi %s)\n", ZROI_VERSION_STRING, zroi_version());
+        return 0;
     }
     if (command == "-h" || command == "--help" || command == "help") {
         std::fputs(usage, stdout);
