@@ -13,6 +13,7 @@ std::string bytes(const ZroBin& b)
                : std::string(reinterpret_cast<const char*>(b.dataPointer()), b.dataLength());
 }
 
+const char SETDATALENGTH_NO_STORAGE[] = "ZroBinary::setDataLength (error): storage not available";
 const char COPYOUT_NO_BUFFER[] = "ZroBinary::copyOut (error): no destination buffer";
 } // namespace
 
@@ -159,4 +160,89 @@ TEST_F(ZroBinTest, CopyOutFailures)
     clearEvents();
     EXPECT_EQ(other.setDataLength(4), 1);
     expectFrame(59, 2004);
+}
+
+TEST_F(ZroBinTest, SetFromItsOwnBytes)
+{
+    ZroBin value("abcdef", 6);
+    EXPECT_EQ(value.set(value.dataPointer() + 2, 4), 1);
+    EXPECT_EQ(bytes(value), "cdef");
+    EXPECT_EQ(value.set(value.dataPointer(), 4), 1); // same length, same bytes
+    EXPECT_EQ(bytes(value), "cdef");
+}
+
+TEST_F(ZroBinTest, SetDataLengthKeepsBytesOnlyAtTheSameLength)
+{
+    ZroBin value("abcd", 4);
+    const unsigned char* before = value.dataPointer();
+    clearEvents();
+    EXPECT_EQ(value.setDataLength(4), 1);
+    expectFrame(59, 0);
+    EXPECT_EQ(value.dataPointer(), before);
+    EXPECT_EQ(bytes(value), "abcd");
+    EXPECT_EQ(value.setDataLength(8), 1);
+    EXPECT_EQ(value.dataLength(), 8u);
+    EXPECT_EQ(value.setDataLength(0), 1);
+    EXPECT_EQ(value.dataPointer(), nullptr);
+    expectNoText();
+}
+
+TEST_F(ZroBinTest, NoStorageKeepsTheOldBytes)
+{
+    ZroBin value("abcd", 4);
+    clearEvents();
+    failAllocation(1);
+    EXPECT_EQ(value.setDataLength(10), 0);
+    expectOnlyText(59, SETDATALENGTH_NO_STORAGE);
+    expectFrame(59, 2071);
+    expectCodes(value, 2, 2071);
+    EXPECT_EQ(bytes(value), "abcd");
+
+    // set, assignment, copy and construction resize the same way.
+    ZroBin other("abcdefgh", 8);
+    failAllocation(1);
+    EXPECT_EQ(other.set("xyz", 3), 0);
+    EXPECT_EQ(bytes(other), "abcdefgh");
+    expectCodes(other, 2, 2071);
+
+    ZroBin target("12", 2);
+    failAllocation(1);
+    target = ZroBin(); // the empty source needs no storage
+    EXPECT_EQ(target.dataLength(), 0u);
+    failAllocation(0);
+    ZroBin source("12345", 5);
+    ZroBin kept("12", 2);
+    failAllocation(1);
+    kept = source;
+    EXPECT_EQ(bytes(kept), "12");
+    expectCodes(kept, 2, 2071);
+
+    failAllocation(1);
+    ZroBin copy(source);
+    EXPECT_EQ(copy.dataLength(), 0u);
+    expectCodes(copy, 2, 2071);
+
+    clearEvents();
+    failAllocation(1);
+    ZroBin made("abc", 3);
+    EXPECT_EQ(made.dataLength(), 0u);
+    expectCodes(made, 2, 2071);
+    expectOnlyText(59, SETDATALENGTH_NO_STORAGE);
+}
+
+TEST_F(ZroBinTest, CopiesCarryTheCodes)
+{
+    ZroBin failed("abc", 3);
+    failAllocation(1);
+    failed.setDataLength(9);
+    expectCodes(failed, 2, 2071);
+    ZroBin copy(failed);
+    expectCodes(copy, 2, 2071);
+    EXPECT_EQ(bytes(copy), "abc");
+    ZroBin assigned;
+    assigned = failed;
+    expectCodes(assigned, 2, 2071);
+    failed.clearErrorCodes();
+    assigned = failed;
+    expectCodes(assigned, 0, 0);
 }

@@ -449,3 +449,72 @@ TEST_F(ZroCacTest, UntracedPathsAgreeWithTheTracedOnes)
     EXPECT_EQ(quiet.bufferLength, traced.bufferLength);
     if (!quietNow) GTEST_SKIP() << "a zrecs trace file is active: the untraced path did not run";
 }
+
+TEST_F(ZroCacTest, AssignmentCopiesCodesMessageAndCursor)
+{
+    ZroCac source;
+    std::string hundred;
+    for (int i = 0; i < 100; ++i) hundred += static_cast<char>('A' + i % 26);
+    fill(source, hundred, 80);
+    char* none = nullptr;
+    source.read(21, none); // leaves 2/6114 on the source
+
+    ZroCac target;
+    clearEvents();
+    target = source;
+    expectCodes(target, 2, 6114);
+    expectNumbers(target, 100, 100, 80);
+    EXPECT_EQ(message(target), hundred);
+    EXPECT_NE(target.bufferPointer(), source.bufferPointer());
+    EXPECT_EQ(target.automaticBuffer(), 1);
+    expectNoText();
+
+    // An automatic target larger than the message keeps its buffer.
+    ZroCac big;
+    ASSERT_EQ(big.resizeBuffer(200), 1);
+    big = source;
+    expectNumbers(big, 200, 100, 80);
+    EXPECT_EQ(message(big), hundred);
+
+    // Assigning to itself changes nothing.
+    State before = stateOf(target);
+    target.clearErrorCodes();
+    clearEvents();
+    target = target;
+    EXPECT_EQ(stateOf(target), before);
+    expectCodes(target, 0, 0);
+    EXPECT_TRUE(events().empty());
+
+    // The copy constructor: an independent automatic copy, codes included.
+    char storage[100] = {};
+    ZroCac user;
+    ASSERT_EQ(user.useEmptyBuffer(storage, 100), 1);
+    fill(user, hundred.substr(0, 30), 12);
+    ZroCac copy(user);
+    EXPECT_EQ(copy.automaticBuffer(), 1);
+    EXPECT_NE(copy.bufferPointer(), storage);
+    expectNumbers(copy, 30, 30, 12);
+    EXPECT_EQ(message(copy), hundred.substr(0, 30));
+    ZroCac copyOfFailed(source);
+    expectCodes(copyOfFailed, 2, 6114);
+    expectNumbers(copyOfFailed, 100, 100, 80);
+}
+
+TEST_F(ZroCacTest, AppendingFromTheCachesOwnBufferSurvivesGrowth)
+{
+    ZroCac c;
+    fill(c, "abcdef", 6);
+    // The source lies in the buffer that growth replaces.
+    EXPECT_EQ(c.write(6, c.bufferPointer()), 1);
+    EXPECT_EQ(message(c), "abcdefabcdef");
+    // Without growth the ranges may overlap.
+    ASSERT_EQ(c.setDataOffset(2), 1);
+    EXPECT_EQ(c.write(6, c.bufferPointer()), 1);
+    EXPECT_EQ(message(c), "ababcdefcdef");
+    // And read into the buffer itself.
+    ASSERT_EQ(c.setDataOffset(6), 1);
+    char* to = c.bufferPointer() + 4;
+    EXPECT_EQ(c.read(4, to), 1);
+    EXPECT_EQ(message(c), "ababefcdcdef");
+    expectCodes(c, 0, 0);
+}

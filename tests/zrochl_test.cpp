@@ -314,3 +314,123 @@ TEST_F(ZroChlTest, AssignmentReleasesThenCopiesIntoTheSameRecord)
     EXPECT_EQ(textOf(target.receiveExitName()), "a");
     EXPECT_TRUE(records().empty());
 }
+
+TEST_F(ZroChlTest, SslPeerNameIsOwnedAndSizedToTheText)
+{
+    ChannelProbe channel;
+    ZRCD& r = channel.record();
+    EXPECT_EQ(r.sslPeerNamePointer, nullptr);
+
+    EXPECT_EQ(channel.setSslPeerName("CN=first, O=x  "), 1);
+    EXPECT_EQ(r.sslPeerNameLength, 15);
+    EXPECT_EQ(bytesOf(r.sslPeerNamePointer, 15), "CN=first, O=x  ");
+    EXPECT_EQ(textOf(channel.sslPeerName()), "CN=first, O=x");
+    expectNoText();
+    expectCodes(channel, 0, 0);
+
+    // Set again: one buffer, holding the second name (the first is released;
+    // the sanitizer and leak runs would see it otherwise).
+    EXPECT_EQ(channel.setSslPeerName("CN=second"), 1);
+    EXPECT_EQ(r.sslPeerNameLength, 9);
+    EXPECT_EQ(bytesOf(r.sslPeerNamePointer, 9), "CN=second");
+    EXPECT_EQ(textOf(channel.sslPeerName()), "CN=second");
+    EXPECT_EQ(channel.setSslPeerName("CN=second"), 1);
+    EXPECT_EQ(textOf(channel.sslPeerName()), "CN=second");
+
+    // An unreadable text keeps the current name.
+    const char unreadable[] = "CN=refused";
+    refuse(unreadable, 1, 1);
+    clearEvents();
+    EXPECT_EQ(channel.setSslPeerName(unreadable), 0);
+    expectOnlyText(43, SOURCE_BUFFER_ERROR);
+    expectCodes(channel, 2, 2145);
+    EXPECT_EQ(r.sslPeerNameLength, 9);
+    EXPECT_EQ(textOf(channel.sslPeerName()), "CN=second");
+    allowAll();
+
+    // Empty and null texts: length 0, an empty name.
+    EXPECT_EQ(channel.setSslPeerName(""), 1);
+    EXPECT_EQ(r.sslPeerNameLength, 0);
+    EXPECT_EQ(channel.sslPeerName().length(), 0u);
+    EXPECT_EQ(channel.setSslPeerName(nullptr), 1);
+    EXPECT_EQ(r.sslPeerNameLength, 0);
+    EXPECT_EQ(channel.sslPeerName().length(), 0u);
+
+    // A NUL written into the buffer by an outside writer ends the text.
+    channel.setSslPeerName("CN=abc");
+    r.sslPeerNamePointer[3] = '\0';
+    EXPECT_EQ(textOf(channel.sslPeerName()), "CN=");
+    EXPECT_TRUE(records().empty());
+}
+
+TEST_F(ZroChlTest, GettersReportStorageFailureOnTheString)
+{
+    ChannelProbe channel;
+    channel.setChannelName("QM1.SVRCONN");
+    channel.setSslPeerName("CN=peer");
+    failAllocation(1);
+    ZroStr name = channel.channelName();
+    expectCodes(name, 2, 2071);
+    EXPECT_EQ(name.length(), 0u);
+    failAllocation(1);
+    ZroStr peer = channel.sslPeerName();
+    expectCodes(peer, 2, 2071);
+    expectCodes(channel, 0, 0);
+}
+
+TEST_F(ZroChlTest, CopyOwnsItsRecordPeerNameAndLists)
+{
+    auto source = std::make_unique<ChannelProbe>();
+    source->setChannelName("CHL.A");
+    source->setTransportType(2);
+    source->setSslPeerName("CN=source");
+    const char* sendNames[] = {"sendA", "sendB"};
+    const char* receiveNames[] = {"recvA"};
+    source->setSendExitNames(2, sendNames);
+    source->setSendUserData(2, sendNames);
+    source->setReceiveExitNames(1, receiveNames);
+    source->setSecurityUserData(letters(40).c_str()); // leaves 1/6115
+
+    ChannelProbe copy(*source);
+    expectCodes(copy, 1, 6115);
+    const ZRCD& s = source->record();
+    const ZRCD& c = copy.record();
+    EXPECT_NE(&c, &s);
+    // Every byte the same, except the addresses of what the copy owns.
+    std::vector<unsigned char> image(copy.bytes(), copy.bytes() + sizeof(ZRCD));
+    for (std::size_t at : {offsetof(ZRCD, sendExitNameList), offsetof(ZRCD, sendExitDataList),
+                           offsetof(ZRCD, receiveExitNameList), offsetof(ZRCD, receiveExitDataList),
+                           offsetof(ZRCD, sslPeerNamePointer)})
+        std::memcpy(&image[at], source->bytes() + at, sizeof(char*));
+    EXPECT_EQ(std::memcmp(image.data(), source->bytes(), sizeof(ZRCD)), 0);
+    EXPECT_NE(c.sendExitNameList, s.sendExitNameList);
+    EXPECT_NE(c.sendExitDataList, s.sendExitDataList);
+    EXPECT_NE(c.receiveExitNameList, s.receiveExitNameList);
+    EXPECT_NE(c.receiveExitDataList, s.receiveExitDataList);
+    EXPECT_NE(c.sslPeerNamePointer, s.sslPeerNamePointer);
+    EXPECT_EQ(bytesOf(c.sendExitNameList, 256), bytesOf(s.sendExitNameList, 256));
+    EXPECT_EQ(bytesOf(c.sendExitDataList, 64), bytesOf(s.sendExitDataList, 64));
+    EXPECT_EQ(bytesOf(c.receiveExitNameList, 128), bytesOf(s.receiveExitNameList, 128));
+
+    // Changing the source afterwards leaves the copy alone.
+    const char* other[] = {"changed"};
+    source->setSendExitNames(1, other);
+    source->setSslPeerName("CN=changed");
+    source->setChannelName("CHL.B");
+    EXPECT_EQ(copy.sendExitCount(), 2u);
+    EXPECT_EQ(textOf(copy.sendExitName()), "sendA");
+    EXPECT_EQ(textOf(copy.sendUserData()), "sendA");
+    EXPECT_EQ(textOf(copy.sslPeerName()), "CN=source");
+    EXPECT_EQ(textOf(copy.channelName()), "CHL.A");
+
+    // So does destroying it.
+    source.reset();
+    ZroStr names[2];
+    ZroStr* strings[] = {&names[0], &names[1]};
+    EXPECT_EQ(copy.sendExitNames(2, strings), 1);
+    EXPECT_EQ(textOf(names[0]), "sendA");
+    EXPECT_EQ(textOf(names[1]), "sendB");
+    EXPECT_EQ(textOf(copy.receiveExitName()), "recvA");
+    EXPECT_EQ(textOf(copy.sslPeerName()), "CN=source");
+    EXPECT_EQ(copy.transportType(), 2);
+}

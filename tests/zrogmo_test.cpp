@@ -71,6 +71,13 @@ bool hasDefaults100(const unsigned char* r, int32_t version)
     return hasDefaults80(r, version) && allBytes(r + 80, 16, 0) && longAt(r, 96) == -1;
 }
 
+std::string bytes(const void* p, std::size_t n)
+{
+    return std::string(static_cast<const char*>(p), n);
+}
+
+const char TOKEN[] = "0123456789ABCDEF";
+
 } // namespace
 
 using ZroGmoTest = ZroTest;
@@ -171,4 +178,86 @@ TEST_F(ZroGmoTest, FirstObjectsConstructedOnSeveralThreadsAtOnce)
     done.store(true, std::memory_order_relaxed);
     changer.join();
     for (int t = 0; t < THREADS; ++t) EXPECT_EQ(errors[static_cast<std::size_t>(t)], 0) << t;
+}
+
+TEST_F(ZroGmoTest, EachClassHasItsOwnVersionSupported)
+{
+    VersionsRestored restore;
+    EXPECT_EQ(ZroGmo::versionSupported(), 2);
+    EXPECT_EQ(ZroGmo3::versionSupported(), 3);
+    ZroGmo before;
+
+    Gmo2::setVersionSupported(1);
+    EXPECT_EQ(ZroGmo::versionSupported(), 1);
+    ZroGmo after;
+    ZroGmo3 other;
+    EXPECT_TRUE(hasDefaults80(bytesOf(after), 1));
+    EXPECT_TRUE(hasDefaults100(bytesOf(other), 3));
+    EXPECT_EQ(longAt(bytesOf(before), 4), 2); // built earlier: keeps its version
+    ZroGmo copyOfBefore(before);
+    EXPECT_EQ(longAt(bytesOf(copyOfBefore), 4), 2);
+    after = before; // assignment takes the version too
+    EXPECT_EQ(longAt(bytesOf(after), 4), 2);
+
+    Gmo3::setVersionSupported(7);
+    ZroGmo3 later;
+    ZroGmo second;
+    EXPECT_TRUE(hasDefaults100(bytesOf(later), 7));
+    EXPECT_EQ(later.recordLevel(), 3); // the record level never follows the version
+    EXPECT_EQ(longAt(bytesOf(other), 4), 3);
+    EXPECT_EQ(longAt(bytesOf(second), 4), 1);
+    ZroGmo3 copyOfOther(other);
+    EXPECT_EQ(longAt(bytesOf(copyOfOther), 4), 3);
+}
+
+TYPED_TEST(ZroGmoBothTest, CopiesTakeTheCodesAndEveryByte)
+{
+    TypeParam source;
+    unsigned char* s = bytesOf(source);
+    for (unsigned i = 0; i < TypeParam::RECORD_LENGTH; ++i)
+        s[i] = static_cast<unsigned char>(i * 7 + 1);
+    source.setCodes(2, 6111);
+    const std::string before = bytes(s, TypeParam::RECORD_LENGTH);
+
+    TypeParam copy(source);
+    this->expectCodes(copy, 2, 6111);
+    EXPECT_EQ(bytes(bytesOf(copy), TypeParam::RECORD_LENGTH), before);
+    EXPECT_NE(bytesOf(copy), s);
+
+    TypeParam assigned;
+    assigned.setCodes(1, 6115);
+    assigned = source;
+    this->expectCodes(assigned, 2, 6111);
+    EXPECT_EQ(bytes(bytesOf(assigned), TypeParam::RECORD_LENGTH), before);
+
+    // Assigning a clean object clears the codes with everything else.
+    TypeParam clean;
+    assigned = clean;
+    this->expectCodes(assigned, 0, 0);
+    EXPECT_EQ(std::memcmp(bytesOf(assigned), bytesOf(clean), TypeParam::RECORD_LENGTH), 0);
+
+    // The copies are independent, and self-assignment changes nothing.
+    bytesOf(copy)[30] = 'Z';
+    EXPECT_EQ(bytes(s, TypeParam::RECORD_LENGTH), before);
+    const TypeParam& same = source;
+    source = same;
+    this->expectCodes(source, 2, 6111);
+    EXPECT_EQ(bytes(s, TypeParam::RECORD_LENGTH), before);
+    EXPECT_TRUE(this->events().empty());
+}
+
+TEST_F(ZroGmoTest, Version3CopiesKeepTheirOwnRecord)
+{
+    ZroGmo3 a, b;
+    ZRGMO* own = &a.record();
+    EXPECT_NE(own, &b.record());
+    b.setMessageToken(reinterpret_cast<const unsigned char*>(TOKEN));
+    unsigned long allocations = zroi_test_allocation_count();
+    failAllocation(1, true); // assignment obtains nothing, so it cannot fail
+    a = b;
+    failAllocation(0);
+    EXPECT_EQ(zroi_test_allocation_count(), allocations);
+    EXPECT_EQ(&a.record(), own);
+    EXPECT_EQ(a.recordLevel(), 3);
+    EXPECT_TRUE(a.messageToken() == ZroBin(TOKEN, 16));
 }

@@ -113,3 +113,15 @@ TEST_F(ZroMsgTest, FirstMessagesOfManyThreadsAgree)
     ZroMsg reference;
     for (const ZRMD& md : seen) EXPECT_EQ(std::memcmp(&md, &reference.descriptor(), sizeof md), 0);
 }
+
+TEST_F(ZroMsgTest, VersionSupportedAppliesToNewMessagesOnly)
+{
+    ZroMsg before;
+    VersionControl::setVersionSupported(1);
+    ZroMsg after;
+    ZroMsg copyOfBefore(before);
+    VersionControl::setVersionSupported(2);
+    EXPECT_EQ(before.version(), 2);
+    EXPECT_EQ(after.version(), 1);
+    EXPECT_EQ(copyOfBefore.version(), 2);
+}

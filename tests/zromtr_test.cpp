@@ -43,3 +43,60 @@ TEST_F(ZroMtrTest, EachBinarySetterRefusesOtherLengthsAndKeepsTheValue)
         }
     }
 }
+
+TEST_F(ZroMtrTest, StandaloneValuesAreAbsentUntilSet)
+{
+    ZroMtr tracker;
+    EXPECT_EQ(tracker.messageId().dataLength(), 0u);
+    EXPECT_EQ(tracker.accountingToken().dataLength(), 0u);
+    EXPECT_EQ(tracker.feedback(), 0);
+    EXPECT_EQ(tracker.setMessageId(ZroBin()), 1);
+    ZroBin id = tracker.messageId();
+    EXPECT_EQ(id.dataLength(), 24u);
+    EXPECT_EQ(id.isNull(), 1);
+    tracker.setFeedback(-1);
+    EXPECT_EQ(tracker.feedback(), -1);
+    expectCodes(tracker, 0, 0);
+    expectNoText();
+}
+
+TEST_F(ZroMtrTest, ByteSettersCopyTheFullWidthOrZero)
+{
+    ZroMtr tracker;
+    unsigned char bytes[32];
+    std::memset(bytes, 0xAB, sizeof bytes);
+    tracker.setGroupId(bytes);
+    EXPECT_TRUE(tracker.groupId() == ZroBin(bytes, 24));
+    tracker.setGroupId(static_cast<const unsigned char*>(nullptr));
+    EXPECT_EQ(tracker.groupId().dataLength(), 24u);
+    EXPECT_EQ(tracker.groupId().isNull(), 1);
+    tracker.setAccountingToken(bytes);
+    EXPECT_TRUE(tracker.accountingToken() == ZroBin(bytes, 32));
+}
+
+TEST_F(ZroMtrTest, CopyGivesAllFiveValuesAndTheCodes)
+{
+    ZroMtr source;
+    source.setFeedback(7);
+    unsigned char bad[3] = {1, 2, 3};
+    source.setCorrelationId(ZroBin(bad, 3)); // leaves 2/6111 and a zero-filled value
+    ZroMtr copy(source);
+    expectCodes(copy, 2, 6111);
+    EXPECT_EQ(copy.feedback(), 7);
+    EXPECT_EQ(copy.accountingToken().dataLength(), 32u);
+    EXPECT_EQ(copy.accountingToken().isNull(), 1);
+    EXPECT_EQ(copy.correlationId().isNull(), 1);
+    EXPECT_EQ(copy.groupId().dataLength(), 24u);
+    EXPECT_EQ(copy.messageId().dataLength(), 24u);
+
+    unsigned char id[24];
+    std::memset(id, 5, sizeof id);
+    ZroMtr other;
+    other.setMessageId(ZroBin(id, 24));
+    copy = other;
+    expectCodes(copy, 0, 0);
+    EXPECT_TRUE(copy.messageId() == ZroBin(id, 24));
+    EXPECT_EQ(copy.feedback(), 0);
+    copy = copy;
+    EXPECT_TRUE(copy.messageId() == ZroBin(id, 24));
+}

@@ -185,22 +185,6 @@ TEST_F(ZroStrNumberTest, ReadingNumbers)
     expectNoText();
 }
 
-TEST_F(ZroStrNumberTest, FormatsThatAreNotOneFloatingConversionAreNeverUsed)
-{
-    const char* const bad[] = {nullptr, "",       "%s",      "%n",    "%d",  "%f%f", "%", "%*f",
-                               "%.*f",  "%lld",   "%lf",     "%1$f",  "%'f", "%%",   "x", "%5",
-                               "%.f%",  "%1000f", "%.1000f", "%Lf%n", "%hf", "%p"};
-    for (const char* format : bad) {
-        ZroStr s("v=");
-        EXPECT_EQ(s.pasteIn(1.5, format), 0) << (format != nullptr ? format : "(null)");
-        EXPECT_EQ(text(s), "v=***") << (format != nullptr ? format : "(null)");
-        expectCodes(s, 0, 0);
-    }
-    ZroStr ok;
-    EXPECT_EQ(ok.pasteIn(1.5, "%%%.f%%"), 1);
-    EXPECT_EQ(text(ok), "%2%");
-}
-
 TEST_F(ZroStrTokenTest, CommaTokens)
 {
     ZroStr s(",,a,b,,c"), token("old");
@@ -352,4 +336,93 @@ TEST_F(ZroStrEditTest, AppendingBytes)
     expectOnlyText(47, SETSTORAGE_NO_STORAGE);
     expectCodes(r, 2, 2071);
     EXPECT_EQ(text(r), "ab");
+}
+
+TEST_F(ZroStrEditTest, Strip)
+{
+    ZroStr s("xxab");
+    s.set(nullptr, 1);
+    clearEvents();
+    EXPECT_EQ(s.stripLeading('x'), 2u);
+    EXPECT_EQ(text(s), "ab");
+    EXPECT_EQ(s.storageSize(), 3u);
+    expectCodes(s, 0, 0);
+    EXPECT_EQ(s.stripLeading('x'), 0u);
+    ZroStr all("xxx");
+    EXPECT_EQ(all.stripLeading('x'), 3u);
+    EXPECT_EQ(all.dataPointer(), nullptr);
+
+    ZroStr t("ab  ");
+    t.set(nullptr, 1);
+    clearEvents();
+    EXPECT_EQ(t.stripTrailing(' '), 2u);
+    EXPECT_EQ(text(t), "ab");
+    EXPECT_EQ(t.storageSize(), 5u);
+    expectCodes(t, 2, 6108);
+    EXPECT_EQ(t.stripTrailing(' '), 0u);
+    EXPECT_EQ(ZroStr().stripTrailing(' '), 0u);
+    ZroStr blanks("   ");
+    EXPECT_EQ(blanks.stripTrailing(' '), 3u);
+    EXPECT_EQ(blanks.length(), 0u);
+    expectNoText();
+
+    EXPECT_EQ(t.stripLeading('\0'), 0u);
+    expectOnlyText(48, CANNOT_STRIP_LEADING);
+    clearEvents();
+    EXPECT_EQ(t.stripTrailing('\0'), 0u);
+    expectOnlyText(49, "ZroString::stripTrailing (information): cannot strip nulls");
+    EXPECT_EQ(text(t), "ab");
+    expectCodes(t, 2, 6108);
+
+    ZroStr kept("  lead");
+    clearEvents();
+    failAllocation(1);
+    EXPECT_EQ(kept.stripLeading(' '), 0u);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(kept, 2, 2071);
+    EXPECT_EQ(text(kept), "  lead");
+}
+
+TEST_F(ZroStrTokenTest, TokenIntoItself)
+{
+    ZroStr s("ab,cd");
+    EXPECT_EQ(s.copyOut(s, ','), 2u);
+    EXPECT_EQ(text(s), "ab");
+    ZroStr t("ab,cd");
+    EXPECT_EQ(t.cutOut(t, ','), 3u);
+    EXPECT_EQ(text(t), "ab");
+}
+
+TEST_F(ZroStrNumberTest, AppendingNumbers)
+{
+    ZroStr n("n=");
+    EXPECT_EQ(n.pasteIn(-5L), 1);
+    EXPECT_EQ(text(n), "n=-5");
+    ZroStr m;
+    EXPECT_EQ(m.pasteIn(LONG_MIN), 1);
+    EXPECT_EQ(text(m), "-9223372036854775808");
+    ZroStr f;
+    EXPECT_EQ(f.pasteIn(2.5, "%.2f"), 1);
+    EXPECT_EQ(text(f), "2.50");
+    ZroStr g("[");
+    EXPECT_EQ(g.pasteIn(2.5, "v=%-+12.3e%%"), 1); // 15 characters in all
+    EXPECT_EQ(text(g), "[v=+2.500e+00  %");
+    EXPECT_EQ(g.pasteIn(2.5, "v=%-+17.3e%%"), 0); // 20 characters: one too many
+    EXPECT_EQ(text(g), "[v=+2.500e+00  %***");
+    ZroStr h;
+    EXPECT_EQ(h.pasteIn(-2.5, "<%+07.1f>"), 1);
+    EXPECT_EQ(text(h), "<-0002.5>");
+    ZroStr l;
+    EXPECT_EQ(l.pasteIn(0.5, "%Lg"), 1);
+    EXPECT_EQ(text(l), "0.5");
+    ZroStr a;
+    EXPECT_EQ(a.pasteIn(1.0, "%a"), 1);
+    EXPECT_EQ(text(a), "0x1p+0");
+    ZroStr big;
+    EXPECT_EQ(big.pasteIn(1e300), 0);
+    EXPECT_EQ(text(big), "***");
+    ZroStr wide;
+    EXPECT_EQ(wide.pasteIn(1.0, "%999f"), 0);
+    EXPECT_EQ(text(wide), "***");
+    expectNoText();
 }

@@ -154,3 +154,57 @@ TEST_F(ZroStrTest, Substrings)
     expectCodes(none, 1, 2071);
     EXPECT_EQ(none.dataPointer(), nullptr);
 }
+
+TEST_F(ZroStrTest, ConstructionFromBytes)
+{
+    const char bytes[] = {'a', '\0', 'b'};
+    ZroStr shown(bytes, 3);
+    EXPECT_EQ(text(shown), "a.b");
+    EXPECT_EQ(shown.length(), 3u);
+    ZroStr empty(nullptr, 0);
+    EXPECT_EQ(empty.dataPointer(), nullptr);
+    expectCodes(empty, 0, 0);
+    expectNoText();
+
+    ZroStr missing(nullptr, 5);
+    expectOnlyText(45, "ZroString::pasteIn (error): null pointer");
+    expectCodes(missing, 2, 6108);
+    EXPECT_EQ(missing.dataPointer(), nullptr);
+
+    // length + 1 is not a 32-bit number: refused before anything is read.
+    clearEvents();
+    ZroStr huge(bytes, 4294967295u);
+    expectOnlyText(45, "ZroString::pasteIn (error): storage not available");
+    expectCodes(huge, 2, 2071);
+    EXPECT_EQ(huge.dataPointer(), nullptr);
+
+    clearEvents();
+    refuse(bytes + 2, 1, 1);
+    ZroStr unreadable(bytes, 3);
+    expectOnlyText(62, "ZroError::checkReadPointer (error): buffer error");
+    expectCodes(unreadable, 2, 2004);
+    EXPECT_EQ(unreadable.dataPointer(), nullptr);
+}
+
+TEST_F(ZroStrTest, ConstructionWithoutStorage)
+{
+    failAllocation(1);
+    ZroStr s("abc");
+    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
+    expectCodes(s, 1, 2071);
+    EXPECT_EQ(s.dataPointer(), nullptr);
+
+    clearEvents();
+    failAllocation(1);
+    ZroStr c('c');
+    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
+    expectCodes(c, 1, 2071);
+    EXPECT_EQ(c.length(), 0u);
+
+    clearEvents();
+    failAllocation(1);
+    ZroStr bytes("xyz", 3u);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(bytes, 2, 2071);
+    EXPECT_EQ(bytes.dataPointer(), nullptr);
+}

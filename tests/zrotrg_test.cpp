@@ -197,3 +197,29 @@ TEST_F(ZroTrgTest, CharacterFormFailuresAndUnreportedFieldCopies)
     EXPECT_EQ(starved.find('X'), std::string::npos);
     expectCodes(trigger, 0, 0);
 }
+
+TEST_F(ZroTrgTest, CopyAndAssignmentCopyCodesAndRecord)
+{
+    ZroMsg message;
+    load(message, peerRecord(-3));
+    ZroTrg source;
+    ASSERT_EQ(source.pasteIn(message), 1);
+    source.copyOut(static_cast<ZRTMC2*>(nullptr));
+    const std::string bytes = recordOf(source);
+
+    ZroTrg copy(source);
+    expectCodes(copy, 2, 6108);
+    EXPECT_EQ(recordOf(copy), bytes);
+
+    ZroTrg assigned;
+    assigned = source;
+    expectCodes(assigned, 2, 6108);
+    EXPECT_EQ(recordOf(assigned), bytes);
+
+    assigned.setQueueName("OTHER");
+    EXPECT_STREQ(source.queueName().dataPointer(), "APP.INITQ");
+    ZroTrg& self = assigned;
+    assigned = self;
+    EXPECT_STREQ(assigned.queueName().dataPointer(), "OTHER");
+    expectCodes(assigned, 2, 6108);
+}

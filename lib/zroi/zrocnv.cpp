@@ -2,12 +2,13 @@
 #include "zroi/zrocnv.hpp"
 
 #include <iconv.h>
+#include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "zroalloc.hpp"
 #include "zroframe.hpp"
@@ -52,7 +53,23 @@ struct SetTable {
 };
 
 SetTable g_sets[kSetCount];
-std::once_flag g_setOnce[kSetCount];
+std::atomic<bool> g_setBuilt[kSetCount];
+
+/// The tables are built on first use, once, under one lock; a thread that
+/// finds a table built reads it without the lock. (std::call_once would
+/// leave template symbols of the standard library among the exports.)
+pthread_mutex_t g_buildLock = PTHREAD_MUTEX_INITIALIZER;
+
+template <class Build> void buildOnce(std::atomic<bool>& built, Build build) noexcept
+{
+    if (built.load(std::memory_order_acquire)) return;
+    pthread_mutex_lock(&g_buildLock);
+    if (!built.load(std::memory_order_relaxed)) {
+        build();
+        built.store(true, std::memory_order_release);
+    }
+    pthread_mutex_unlock(&g_buildLock);
+}
 
 /// One iconv call per byte value, once per set and process.
 void buildSet(int index) noexcept
@@ -88,7 +105,7 @@ void buildSet(int index) noexcept
 
 const SetTable* setTable(int index) noexcept
 {
-    std::call_once(g_setOnce[index], buildSet, index);
+    buildOnce(g_setBuilt[index], [index] { buildSet(index); });
     return g_sets[index].available ? &g_sets[index] : nullptr;
 }
 
@@ -101,7 +118,7 @@ struct PairTable {
 };
 
 PairTable g_pairs[kSetCount][kSetCount];
-std::once_flag g_pairOnce[kSetCount][kSetCount];
+std::atomic<bool> g_pairBuilt[kSetCount][kSetCount];
 
 void buildPair(int from, int to) noexcept
 {
@@ -127,7 +144,7 @@ void buildPair(int from, int to) noexcept
 /// Both sets must have their tables.
 const PairTable& pairTable(int from, int to) noexcept
 {
-    std::call_once(g_pairOnce[from][to], buildPair, from, to);
+    buildOnce(g_pairBuilt[from][to], [from, to] { buildPair(from, to); });
     return g_pairs[from][to];
 }
 
