@@ -85,14 +85,31 @@ ZRECS_API int zrecs_strict_pointer_check(const void *start, unsigned int length,
  * active and ZRECS_STATE_CUSTOM_CHECK while a pointer check is installed.
  * While it is 0 the calls below do their work inline; otherwise they call
  * the exported functions above. zroi uses these; other callers may use
- * either form. */
+ * either form.
+ *
+ * The inline work is what this library's five calls would do, so it stands
+ * for them only while they are the ones the process calls. A caller that
+ * finds another component answering any of the five (a program or library
+ * that defines them, found first) sets ZRECS_STATE_ELSEWHERE, which nothing
+ * clears: every call then goes out, to whoever answers it. Outside this
+ * library zrecs_state is a weak reference, so that a caller also loads with
+ * a component that provides the five calls only; without it every call goes
+ * out as well. */
 #define ZRECS_STATE_OBSERVED 1
 #define ZRECS_STATE_CUSTOM_CHECK 2
+#define ZRECS_STATE_ELSEWHERE 4
+#if defined(ZRECS_BUILDING)
 ZRECS_API extern int zrecs_state;
+#define ZRECS_STATE_PRESENT 1
+#else
+extern int zrecs_state __attribute__((weak));
+#define ZRECS_STATE_PRESENT (&zrecs_state != 0)
+#endif
 
 static inline int zrecs_quiet(void)
 {
-    return __builtin_expect(__atomic_load_n(&zrecs_state, __ATOMIC_RELAXED) == 0, 1);
+    return __builtin_expect(
+        ZRECS_STATE_PRESENT && __atomic_load_n(&zrecs_state, __ATOMIC_RELAXED) == 0, 1);
 }
 
 static inline int zrecs_default_answer(const void *start, unsigned int length)

@@ -197,10 +197,12 @@ public:
     /// storage; a text that gets no string appends nothing). 1.
     unsigned char pasteIn(long value);
     /// Appends `value` formatted by `format`: literal text and exactly one
-    /// conversion %[flags][width][.precision][L]{f,F,e,E,g,G,a,A}, "%%" as a
-    /// literal '%', width and precision of at most 3 digits, at most 19
-    /// characters formatted in all. Anything else (also a missing format)
-    /// appends "***" and gives 0; such a format is never used. Codes as +=.
+    /// conversion %[flags][width][.precision][l or L]{f,F,e,E,g,G,a,A}, "%%"
+    /// as a literal '%', at most 19 characters formatted in all. Anything
+    /// else (also a missing format, or one that could read another argument
+    /// or write anywhere: %s, %n, %d, *, two conversions) appends "***" and
+    /// gives 0, as does a text longer than 19 characters; such a format is
+    /// never used. Codes as +=.
     unsigned char pasteIn(double value, const char* format = "%f");
     /// Appends `length` bytes at `data`, each NUL byte as '.'. 1 (also for
     /// `length` 0, `data` not looked at); 0 with 2/6108 (`data` nullptr),

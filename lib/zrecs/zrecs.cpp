@@ -36,7 +36,10 @@ void publish_state()
     int state = 0;
     if (g_listener != nullptr || g_trace_file != nullptr) state |= ZRECS_STATE_OBSERVED;
     if (g_check != nullptr) state |= ZRECS_STATE_CUSTOM_CHECK;
-    __atomic_store_n(&zrecs_state, state, __ATOMIC_RELEASE);
+    // ZRECS_STATE_ELSEWHERE is a caller's finding, set at any time: kept.
+    int old = __atomic_load_n(&zrecs_state, __ATOMIC_RELAXED);
+    while (!__atomic_compare_exchange_n(&zrecs_state, &old, state | (old & ZRECS_STATE_ELSEWHERE),
+                                        true, __ATOMIC_RELEASE, __ATOMIC_RELAXED)) {}
 }
 
 const char *kind_name(zrecs_kind kind)

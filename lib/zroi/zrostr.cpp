@@ -45,9 +45,11 @@ constexpr unsigned NUMBER_AREA = 20;
 // A long is 64 bits here and needs up to 20 characters ("-9223372036854775808");
 // its area holds every value, as the 20 bytes held every 32-bit long.
 constexpr unsigned LONG_AREA = 21;
-// Width and precision in a format have at most this many digits: larger ones
-// cannot give a text that fits, and would only make the formatting slow.
-constexpr unsigned FORMAT_DIGITS = 3;
+// %g without '#' drops trailing zeros, so any precision can give a short
+// text. From this one on, a double's every %g text is the same (its exact
+// decimal value has at most 767 significant digits, and its exponent never
+// reaches the precision), so a larger one is formatted with this one.
+constexpr unsigned G_PRECISION_ENOUGH = 1100;
 
 // The shared copy codes: written by the shared-codes copy from any thread,
 // read by copyOut(char*, unsigned, char) under the shared string lock.
@@ -182,62 +184,93 @@ ZroSem* sharedStringLock() noexcept
     return lock;
 }
 
-// What a format for one double asks for.
-enum class Conversion { Invalid, Double, LongDouble };
-
-unsigned skipDigits(const char*& p) noexcept
+// A decimal number in a format, any count of digits; values above `limit`
+// come back as limit + 1.
+unsigned readNumber(const char*& p, unsigned limit) noexcept
 {
-    unsigned count = 0;
-    while (*p >= '0' && *p <= '9') {
-        ++p;
-        ++count;
-    }
-    return count;
-}
-
-// Accepts literal text ("%%" for '%') and exactly one conversion
-// %[flags][width][.precision][L]{f,F,e,E,g,G,a,A}; nothing else, so that the
-// format can never read an argument that is not there or write anywhere.
-Conversion checkFormat(const char* format) noexcept
-{
-    if (format == nullptr) return Conversion::Invalid;
-    Conversion found = Conversion::Invalid;
-    for (const char* p = format; *p != '\0'; ++p) {
-        if (*p != '%') continue;
-        ++p;
-        if (*p == '%') continue;
-        if (found != Conversion::Invalid) return Conversion::Invalid;
-        while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') ++p;
-        if (skipDigits(p) > FORMAT_DIGITS) return Conversion::Invalid;
-        if (*p == '.') {
-            ++p;
-            if (skipDigits(p) > FORMAT_DIGITS) return Conversion::Invalid;
-        }
-        found = Conversion::Double;
-        if (*p == 'L') {
-            found = Conversion::LongDouble;
-            ++p;
-        }
-        if (*p == '\0' || std::strchr("fFeEgGaA", *p) == nullptr) return Conversion::Invalid;
-    }
-    return found;
+    unsigned value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        if (value <= limit) value = value * 10 + static_cast<unsigned>(*p - '0');
+    return value <= limit ? value : limit + 1;
 }
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-// Formats `value` into the area; the characters formatted, or -1 when the
-// format is not accepted or formatting fails.
-int formatDouble(char (&area)[NUMBER_AREA], double value, const char* format) noexcept
+// The conversion that starts after the '%' at `p`: [flags][width][.precision]
+// [l or L] and one of f F e E g G a A. Formats `value` with it into `to`,
+// which has room for `room` characters and a NUL, and leaves `p` on the
+// conversion letter. The characters formatted; -1 when the conversion is
+// not of that form or its text does not fit.
+int formatConversion(const char*& p, double value, char* to, unsigned room) noexcept
 {
-    switch (checkFormat(format)) {
-    case Conversion::Double: return std::snprintf(area, sizeof area, format, value);
-    case Conversion::LongDouble:
-        return std::snprintf(area, sizeof area, format, static_cast<long double>(value));
-    case Conversion::Invalid: break;
+    // The conversion is rebuilt from what was read, so that nothing but
+    // these pieces ever reaches snprintf.
+    char spec[24] = "%";
+    unsigned n = 1;
+    static const char FLAGS[] = "-+ #0";
+    bool flags[sizeof FLAGS - 1] = {};
+    for (const char* flag; *p != '\0' && (flag = std::strchr(FLAGS, *p)) != nullptr; ++p)
+        flags[flag - FLAGS] = true;
+    for (unsigned i = 0; i < sizeof flags; ++i)
+        if (flags[i]) spec[n++] = FLAGS[i];
+    // A text is at least as wide as its width, and f, e and a (or any with
+    // '#') at least as long as the precision asks: too long for the room.
+    const unsigned width = readNumber(p, room);
+    if (width > room) return -1;
+    int precision = -1;
+    if (*p == '.') {
+        ++p;
+        precision = static_cast<int>(readNumber(p, G_PRECISION_ENOUGH));
     }
-    return -1;
+    const bool longDouble = *p == 'L';
+    if (*p == 'l' || *p == 'L') ++p;
+    if (*p == '\0' || std::strchr("fFeEgGaA", *p) == nullptr) return -1;
+    const bool trimmed = (*p == 'g' || *p == 'G') && !flags[3];
+    if (!trimmed && precision > static_cast<int>(room)) return -1;
+    if (precision > static_cast<int>(G_PRECISION_ENOUGH)) precision = G_PRECISION_ENOUGH;
+    if (width > 0)
+        n += static_cast<unsigned>(std::snprintf(spec + n, sizeof spec - n, "%u", width));
+    if (precision >= 0)
+        n += static_cast<unsigned>(std::snprintf(spec + n, sizeof spec - n, ".%d", precision));
+    if (longDouble) spec[n++] = 'L';
+    spec[n++] = *p;
+    spec[n] = '\0';
+    const int length = longDouble
+                           ? std::snprintf(to, room + 1, spec, static_cast<long double>(value))
+                           : std::snprintf(to, room + 1, spec, value);
+    return length >= 0 && static_cast<unsigned>(length) <= room ? length : -1;
 }
 #pragma GCC diagnostic pop
+
+// Formats `value` as `format` asks into the area: literal text ("%%" for a
+// '%') and exactly one conversion %[flags][width][.precision][l|L]{f,F,e,E,
+// g,G,a,A}. The characters formatted, or -1 for any other format (nothing
+// that could read another argument or write anywhere is ever used) and when
+// the text would not fit.
+int formatDouble(char (&area)[NUMBER_AREA], double value, const char* format) noexcept
+{
+    if (format == nullptr) return -1;
+    constexpr unsigned ROOM = NUMBER_AREA - 1;
+    unsigned n = 0;
+    bool converted = false;
+    for (const char* p = format; *p != '\0'; ++p) {
+        if (*p == '%' && p[1] != '%') {
+            ++p;
+            if (converted) return -1;
+            converted = true;
+            const int length = formatConversion(p, value, area + n, ROOM - n);
+            if (length < 0) return -1;
+            n += static_cast<unsigned>(length);
+            continue;
+        }
+        if (*p == '%') ++p; // "%%"
+        if (n == ROOM) return -1;
+        area[n++] = *p;
+    }
+    if (!converted) return -1;
+    area[n] = '\0';
+    return static_cast<int>(n);
+}
 
 // The text a number appender appends: the `n` characters formatted into an
 // area of `areaSize` bytes, or "***" when nothing usable was formatted.
