@@ -5,15 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    auto inspect = [](const ZroDlh& header, const ZroMsg&) {
-        const ZroStr texts[] = {header.destinationQueueName(),
-                                header.destinationQueueManagerName(),
-                                header.putApplicationName(),
-                                header.putDate(),
-                                header.putTime(),
-                                header.format()};
-        for (const ZroStr& text : texts) zrofuzz::checkString(text);
-    };
+    auto inspect = [](const ZroDlh& header, const ZroMsg&) { zrofuzz::checkFields(header); };
     return zrofuzz::fuzzHeader<ZroDlh>(data, size,
                                        {ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER, ZRDLH_LENGTH},
                                        zrofuzz::Nothing{}, inspect);

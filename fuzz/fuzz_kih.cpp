@@ -15,18 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         if (choice % 4 == 2) header.setVersion(input.i32());
     };
     auto inspect = [](const ZroKih& header, const ZroMsg&) {
-        const ZroStr texts[] = {header.replyToFormat(),
-                                header.authenticator(),
-                                header.transactionIdentifier(),
-                                header.facilityLike(),
-                                header.attentionIdentifier(),
-                                header.startCode(),
-                                header.bridgeCancelCode(),
-                                header.function(),
-                                header.bridgeAbendCode(),
-                                header.nextTransactionIdentifier(),
-                                header.format()};
-        for (const ZroStr& text : texts) zrofuzz::checkString(text);
+        zrofuzz::checkFields(header);
         ZroBin token = header.facilityToken();
         ZROFUZZ_CHECK(token.dataLength() == 8 || zrofuzz::isStorageFailure(token));
     };

@@ -6,10 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     auto inspect = [](const ZroRih& header, const ZroMsg&) {
-        const ZroStr texts[] = {header.logicalTerminalOverride(),
-                                header.messageFormatServicesMapName(), header.replyToFormat(),
-                                header.authenticator(), header.format()};
-        for (const ZroStr& text : texts) zrofuzz::checkString(text);
+        zrofuzz::checkFields(header);
         ZroBin id = header.transactionInstanceId();
         ZROFUZZ_CHECK(id.dataLength() == 16 || zrofuzz::isStorageFailure(id));
     };

@@ -15,15 +15,6 @@
 
 namespace {
 
-// A field's text as the getters give it, blank padded to the field's width.
-std::string rendered(const char* field, std::size_t width)
-{
-    std::string text(field, strnlen(field, width));
-    text.erase(text.find_last_not_of(' ') + 1);
-    text.resize(width, ' ');
-    return text;
-}
-
 std::string spareInteger(int32_t value)
 {
     std::string text = std::to_string(value);
@@ -31,22 +22,30 @@ std::string spareInteger(int32_t value)
     return text.substr(0, 4);
 }
 
+// Each character field of ZRTMC2 holds the text of the ZRTM field of the
+// same name, as its getter gives it, blank padded; the spare integer stands
+// right-aligned in its 4 characters.
 void checkRendering(ZroTrg& trigger, const ZRTM& record)
 {
     ZRTMC2 form;
     std::memset(&form, 0x01, sizeof form);
     ZROFUZZ_CHECK(trigger.copyOut(&form) == 1);
-    auto field = [](const char* at, std::size_t width) { return std::string(at, width); };
-    ZROFUZZ_CHECK(field(form.strucId, 4) == ZRTMC2_STRUC_ID);
-    ZROFUZZ_CHECK(field(form.version, 4) == ZRTMC2_VERSION_TEXT);
-    ZROFUZZ_CHECK(field(form.queueName, 48) == rendered(record.queueName, 48));
-    ZROFUZZ_CHECK(field(form.processName, 48) == rendered(record.processName, 48));
-    ZROFUZZ_CHECK(field(form.triggerData, 64) == rendered(record.triggerData, 64));
-    ZROFUZZ_CHECK(field(form.spareInteger, 4) == spareInteger(record.spareInteger));
-    ZROFUZZ_CHECK(field(form.applId, 256) == rendered(record.applId, 256));
-    ZROFUZZ_CHECK(field(form.environmentData, 128) == rendered(record.environmentData, 128));
-    ZROFUZZ_CHECK(field(form.userData, 128) == rendered(record.userData, 128));
-    ZROFUZZ_CHECK(field(form.trailingText, 48) == std::string(48, ' '));
+    const zroi::FieldTable characters = zroi::fields<ZRTMC2>();
+    auto at = [&](const char* name) {
+        const zroi::Field& field = *characters.find(name);
+        return std::string(reinterpret_cast<const char*>(&form) + field.offset, field.width);
+    };
+    ZROFUZZ_CHECK(at("strucId") == ZRTMC2_STRUC_ID);
+    ZROFUZZ_CHECK(at("version") == ZRTMC2_VERSION_TEXT);
+    ZROFUZZ_CHECK(at("trailingText") == std::string(48, ' '));
+    for (const zroi::Field& field : zroi::fields<ZRTM>()) {
+        if (field.kind == zroi::FieldKind::text && field.accessor != nullptr) {
+            std::string text(zroi::fieldText(field, &record));
+            text.resize(field.width, ' ');
+            ZROFUZZ_CHECK(at(field.name) == text);
+        }
+    }
+    ZROFUZZ_CHECK(at("spareInteger") == spareInteger(record.spareInteger));
 }
 
 } // namespace

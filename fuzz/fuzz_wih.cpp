@@ -6,8 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     auto inspect = [](const ZroWih& header, const ZroMsg&) {
-        const ZroStr texts[] = {header.serviceName(), header.serviceStep(), header.format()};
-        for (const ZroStr& text : texts) zrofuzz::checkString(text);
+        zrofuzz::checkFields(header);
         ZroBin token = header.messageToken();
         ZROFUZZ_CHECK(token.dataLength() == 16 || zrofuzz::isStorageFailure(token));
     };

@@ -30,11 +30,15 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "zrecs/zrecs.h"
 #include "zroalloc.hpp"
 #include "zroi/zrodefs.h"
+#include "zroi/zrofields.hpp"
+#include "zroi/zrohdr.hpp"
 #include "zroi/zromsg.hpp"
 
 namespace zrofuzz {
@@ -292,6 +296,34 @@ inline void checkString(const ZroStr& s)
     if (s.dataPointer() != nullptr)
         ZROFUZZ_CHECK(std::memchr(s.dataPointer(), 0, s.storageSize()) != nullptr);
     ZROFUZZ_CHECK(s.length() < s.storageSize() || s.storageSize() == 0);
+}
+
+/// Every field of the object's record, read in place through its field
+/// table: a text lies within its field, holds no NUL and, when its getter
+/// trims, ends in no blank. A header's format, through its virtual getter,
+/// is the format field's text.
+template <class T> void checkFields(const T& object)
+{
+    const void* record = &object.record();
+    for (const zroi::Field& field : zroi::fields<T>()) {
+        if (field.kind == zroi::FieldKind::text) {
+            const std::string_view text = zroi::fieldText(field, record);
+            ZROFUZZ_CHECK(text.size() <= field.width);
+            ZROFUZZ_CHECK(text.find('\0') == std::string_view::npos);
+            ZROFUZZ_CHECK(!field.trimmed || text.empty() || text.back() != ' ');
+        } else if (field.kind == zroi::FieldKind::integer) {
+            int32_t value = 0;
+            std::memcpy(&value, static_cast<const char*>(record) + field.offset, sizeof value);
+            ZROFUZZ_CHECK(zroi::fieldInteger(field, record) == value);
+        }
+    }
+    if constexpr (std::is_base_of<ZroHdr, T>::value) {
+        const ZroStr format = object.format();
+        checkString(format);
+        ZROFUZZ_CHECK(std::string_view(format.dataPointer(), format.length()) ==
+                          zroi::fieldText(*zroi::fields<T>().find("format"), record) ||
+                      format.completionCode() != 0);
+    }
 }
 
 /// The bytes of a message from the start of its buffer to its length.

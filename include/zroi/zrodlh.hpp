@@ -26,10 +26,13 @@
 
 #include "zroi/zrodefs.h"
 #include "zroi/zroexport.h"
-#include "zroi/zrohdr.hpp"
+#include "zroi/zrohdrframe.hpp"
 #include "zroi/zrostr.hpp"
 
-class ZROI_API ZroDlh : public ZroHdr {
+class ZroDlh;
+extern template class ZROI_API ZroHdrFrame<ZroDlh, ZRDLH>;
+
+class ZROI_API ZroDlh : public ZroHdrFrame<ZroDlh, ZRDLH> {
 public:
     /// Structure id "DLH ", version 1, spare integers 0, encoding 546,
     /// character set 0, format eight blanks, names, put date and put time
@@ -52,7 +55,7 @@ public:
     /// write (2/2004) leaves the message cleared, refusing the data's leaves
     /// the header alone in it; either way the message describes the header
     /// and the header keeps the description it took.
-    unsigned char copyOut(ZroMsg& message) override;
+    using ZroHdrFrame::copyOut;
     /// Reads the record at the message's data offset. Result 1: the data
     /// offset has moved on by 172 and the message takes the header's
     /// encoding, character set and format (those of the data behind it).
@@ -61,19 +64,12 @@ public:
     /// "ZRDEAD  "), or the message's 2/6114 (fewer than 172 bytes): record,
     /// data offset and message description are then unchanged. Traced as
     /// function 10.
-    unsigned char pasteIn(ZroMsg& message) override;
+    using ZroHdrFrame::pasteIn;
 
-    /// ZroHdr's description of the data that follows, over the record's
-    /// fields (documented there); the flags are the object's own.
+    /// The object's header flags, which are not part of the record (the
+    /// rest of ZroHdr's accessors are the frame's, over the record).
     ///@{
-    int32_t characterSet() const override { return record_.codedCharSetId; }
-    int32_t encoding() const override { return record_.encoding; }
-    ZroStr format() const override;
-    /// The object's header flags, which are not part of the record.
     int32_t headerFlags() const override { return headerFlags_; }
-    void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
-    void setEncoding(int32_t value) override { record_.encoding = value; }
-    void setFormat(const char* name) override;
     void setHeaderFlags(int32_t value) override { headerFlags_ = value; }
     ///@}
 
@@ -98,13 +94,8 @@ public:
     ZroStr putTime() const;
     void setPutTime(const char* time);
 
-    /// The record in wire layout, as copyOut writes it and as pasteIn last
-    /// read it (structure version and spare integers included).
-    const ZRDLH& record() const noexcept { return record_; }
-
 private:
     int32_t headerFlags_ = 0;
-    ZRDLH record_;
 };
 
 #endif // ZROI_ZRODLH_HPP

@@ -93,10 +93,10 @@ public:
     constexpr std::size_t size() const noexcept { return size_; }
     constexpr const Field& operator[](std::size_t index) const { return fields_[index]; }
     /// The field of that member name, or nullptr.
-    const Field* find(std::string_view name) const noexcept
+    constexpr const Field* find(std::string_view name) const noexcept
     {
-        for (const Field& field : *this)
-            if (name == field.name) return &field;
+        for (std::size_t i = 0; i < size_; ++i)
+            if (name == fields_[i].name) return &fields_[i];
         return nullptr;
     }
     /// Bytes of the record the table describes (of its fixed part for ZRRMH;

@@ -33,10 +33,17 @@
 #include "zroi/zrobin.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroexport.h"
-#include "zroi/zrohdr.hpp"
+#include "zroi/zrohdrframe.hpp"
 #include "zroi/zrostr.hpp"
 
-class ZROI_API ZroKih : public ZroHdr {
+class ZroKih;
+/// The KOTA bridge header keeps its record in storage of its own.
+template <> struct ZroRecordStore<ZRKIH> {
+    using type = ZroRecordOwned<ZRKIH>;
+};
+extern template class ZROI_API ZroHdrFrame<ZroKih, ZRKIH>;
+
+class ZROI_API ZroKih : public ZroHdrFrame<ZroKih, ZRKIH> {
 public:
     /// A version-2 header with the defaults of the record: UOW control 273,
     /// get wait interval -2, link type 1, output data length -1, structure
@@ -73,55 +80,48 @@ public:
     unsigned char pasteIn(ZroMsg& message) override;
 
     /// The record's version: 1 or 2 (a read record may hold any value).
-    int32_t version() const noexcept { return record_->version; }
+    int32_t version() const noexcept { return record().version; }
     /// Sets the version to `value` from 1 to the highest version (2).
     /// Otherwise 0 with 2/6128, no text, the version unchanged.
     unsigned char setVersion(int32_t value);
 
     /// @name The header interface
-    /// ZroHdr's description of the data that follows, over the record's
-    /// fields (documented there).
-    ///@{
-    int32_t characterSet() const override { return record_->codedCharSetId; }
-    int32_t encoding() const override { return record_->encoding; }
-    ZroStr format() const override;
-    int32_t headerFlags() const override { return record_->headerFlags; }
-    void setCharacterSet(int32_t value) override { record_->codedCharSetId = value; }
-    void setEncoding(int32_t value) override { record_->encoding = value; }
-    void setFormat(const char* name) override;
-    void setHeaderFlags(int32_t value) override { record_->headerFlags = value; }
-    ///@}
+    // ZroHdr's description of the data that follows and the record are
+    // the frame's, over the record's fields.
 
     /// @name Integer fields, stored and returned unchanged
     ///@{
-    int32_t UOWControl() const noexcept { return record_->uowControl; }
-    void setUOWControl(int32_t value) noexcept { record_->uowControl = value; }
-    int32_t getWaitInterval() const noexcept { return record_->getWaitInterval; }
-    void setGetWaitInterval(int32_t value) noexcept { record_->getWaitInterval = value; }
-    int32_t linkType() const noexcept { return record_->linkType; }
-    void setLinkType(int32_t value) noexcept { record_->linkType = value; }
-    int32_t outputDataLength() const noexcept { return record_->outputDataLength; }
-    void setOutputDataLength(int32_t value) noexcept { record_->outputDataLength = value; }
-    int32_t facilityKeepTime() const noexcept { return record_->facilityKeepTime; }
-    void setFacilityKeepTime(int32_t value) noexcept { record_->facilityKeepTime = value; }
-    int32_t ADSDescriptor() const noexcept { return record_->adsDescriptor; }
-    void setADSDescriptor(int32_t value) noexcept { record_->adsDescriptor = value; }
-    int32_t conversationalTask() const noexcept { return record_->conversationalTask; }
-    void setConversationalTask(int32_t value) noexcept { record_->conversationalTask = value; }
+    int32_t UOWControl() const noexcept { return record().uowControl; }
+    void setUOWControl(int32_t value) noexcept { mutableRecord().uowControl = value; }
+    int32_t getWaitInterval() const noexcept { return record().getWaitInterval; }
+    void setGetWaitInterval(int32_t value) noexcept { mutableRecord().getWaitInterval = value; }
+    int32_t linkType() const noexcept { return record().linkType; }
+    void setLinkType(int32_t value) noexcept { mutableRecord().linkType = value; }
+    int32_t outputDataLength() const noexcept { return record().outputDataLength; }
+    void setOutputDataLength(int32_t value) noexcept { mutableRecord().outputDataLength = value; }
+    int32_t facilityKeepTime() const noexcept { return record().facilityKeepTime; }
+    void setFacilityKeepTime(int32_t value) noexcept { mutableRecord().facilityKeepTime = value; }
+    int32_t ADSDescriptor() const noexcept { return record().adsDescriptor; }
+    void setADSDescriptor(int32_t value) noexcept { mutableRecord().adsDescriptor = value; }
+    int32_t conversationalTask() const noexcept { return record().conversationalTask; }
+    void setConversationalTask(int32_t value) noexcept
+    {
+        mutableRecord().conversationalTask = value;
+    }
     /// Written and read with version 2 only.
-    int32_t cursorPosition() const noexcept { return record_->cursorPosition; }
-    void setCursorPosition(int32_t value) noexcept { record_->cursorPosition = value; }
+    int32_t cursorPosition() const noexcept { return record().cursorPosition; }
+    void setCursorPosition(int32_t value) noexcept { mutableRecord().cursorPosition = value; }
     ///@}
 
     /// @name Integer fields the bridge fills
     /// Read-only, set by pasteIn.
     ///@{
-    int32_t bridgeReturnCode() const noexcept { return record_->bridgeReturnCode; }
-    int32_t bridgeCompletionCode() const noexcept { return record_->bridgeCompletionCode; }
-    int32_t bridgeReasonCode() const noexcept { return record_->bridgeReasonCode; }
-    int32_t taskEndStatus() const noexcept { return record_->taskEndStatus; }
+    int32_t bridgeReturnCode() const noexcept { return record().bridgeReturnCode; }
+    int32_t bridgeCompletionCode() const noexcept { return record().bridgeCompletionCode; }
+    int32_t bridgeReasonCode() const noexcept { return record().bridgeReasonCode; }
+    int32_t taskEndStatus() const noexcept { return record().taskEndStatus; }
     /// Written and read with version 2 only.
-    int32_t bridgeErrorOffset() const noexcept { return record_->bridgeErrorOffset; }
+    int32_t bridgeErrorOffset() const noexcept { return record().bridgeErrorOffset; }
     ///@}
 
     /// @name Character fields
@@ -163,12 +163,7 @@ public:
     /// for nullptr.
     void setFacilityToken(const unsigned char* bytes);
 
-    /// The 180 bytes of the record in wire layout, as copyOut writes them (the
-    /// first 164 of them for version 1) and as pasteIn last read them.
-    const ZRKIH& record() const noexcept { return *record_; }
-
 private:
-    ZRKIH* record_;
     /// The highest version setVersion accepts; every object's own, never copied.
     int32_t highestVersion_ = ZRKIH_CURRENT_VERSION;
 };

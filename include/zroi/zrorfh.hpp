@@ -30,10 +30,13 @@
 #include "zroi/zrocac.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroexport.h"
-#include "zroi/zrohdr.hpp"
+#include "zroi/zrohdrframe.hpp"
 #include "zroi/zrostr.hpp"
 
-class ZROI_API ZroRfh : public ZroHdr {
+class ZroRfh;
+extern template class ZROI_API ZroHdrFrame<ZroRfh, ZRRMH>;
+
+class ZROI_API ZroRfh : public ZroHdrFrame<ZroRfh, ZRRMH> {
 public:
     /// Structure id "RMH ", version 1, encoding 546, character set 0, format
     /// eight blanks, header flags 1, reference type eight NULs, instance
@@ -81,18 +84,8 @@ public:
     /// On every failure the data offset and the message's description stay.
     unsigned char pasteIn(ZroMsg& message) override;
 
-    /// ZroHdr's description of the data that follows, over the record's
-    /// fields (documented there).
-    ///@{
-    int32_t characterSet() const override { return record_.codedCharSetId; }
-    int32_t encoding() const override { return record_.encoding; }
-    ZroStr format() const override;
-    int32_t headerFlags() const override { return record_.headerFlags; }
-    void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
-    void setEncoding(int32_t value) override { record_.encoding = value; }
-    void setFormat(const char* name) override;
-    void setHeaderFlags(int32_t value) override { record_.headerFlags = value; }
-    ///@}
+    // ZroHdr's description of the data that follows and the record are
+    // the frame's, over the record's fields.
 
     /// The reference type up to its first NUL, trailing blanks removed.
     ZroStr referenceType() const;
@@ -121,10 +114,6 @@ public:
     void setDestinationEnvironment(const char* text) { setPart(DestinationEnvironment, text); }
     void setDestinationName(const char* text) { setPart(DestinationName, text); }
 
-    /// The fixed part in wire layout: as pasteIn last read it, or with the
-    /// lengths and offsets the last copyOut computed.
-    const ZRRMH& record() const noexcept { return record_; }
-
 private:
     /// The variable parts in the order copyOut writes them.
     enum Part : unsigned {
@@ -137,7 +126,6 @@ private:
 
     void setPart(Part part, const char* text);
 
-    ZRRMH record_; ///< the fixed part, in wire layout
     ZroStr parts_[PartCount];
 };
 

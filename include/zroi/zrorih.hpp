@@ -24,10 +24,13 @@
 #include "zroi/zrobin.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroexport.h"
-#include "zroi/zrohdr.hpp"
+#include "zroi/zrohdrframe.hpp"
 #include "zroi/zrostr.hpp"
 
-class ZROI_API ZroRih : public ZroHdr {
+class ZroRih;
+extern template class ZROI_API ZroHdrFrame<ZroRih, ZRRIH>;
+
+class ZROI_API ZroRih : public ZroHdrFrame<ZroRih, ZRRIH> {
 public:
     /// Structure id "RIH ", version 1, structure length 84, encoding 546,
     /// character set 0, header flags 0, every character field eight blanks,
@@ -50,7 +53,7 @@ public:
     /// write (2/2004) leaves the message cleared, refusing the data's leaves
     /// the header alone in it; either way the message describes the header
     /// and the header keeps the description it took.
-    unsigned char copyOut(ZroMsg& message) override;
+    using ZroHdrFrame::copyOut;
     /// Reads the record at the message's data offset; neither its version nor
     /// its structure length is looked at. Result 1: the data offset has moved
     /// on by 84 and the message takes the header's encoding, character set
@@ -59,20 +62,10 @@ public:
     /// (message format not "ZRRPX   "), or the message's 2/6114 (fewer than 84
     /// bytes): record, data offset and message description are then
     /// unchanged. Traced as function 65.
-    unsigned char pasteIn(ZroMsg& message) override;
+    using ZroHdrFrame::pasteIn;
 
-    /// ZroHdr's description of the data that follows, over the record's
-    /// fields (documented there).
-    ///@{
-    int32_t characterSet() const override { return record_.codedCharSetId; }
-    int32_t encoding() const override { return record_.encoding; }
-    ZroStr format() const override;
-    int32_t headerFlags() const override { return record_.headerFlags; }
-    void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
-    void setEncoding(int32_t value) override { record_.encoding = value; }
-    void setFormat(const char* name) override;
-    void setHeaderFlags(int32_t value) override { record_.headerFlags = value; }
-    ///@}
+    // ZroHdr's description of the data that follows and the record are
+    // the frame's, over the record's fields.
 
     // Character fields of 8 characters. Setters copy at most 8 characters
     // and fill the rest with the field's pad character (a null text fills
@@ -102,13 +95,6 @@ public:
     /// Copies 16 bytes from `bytes` (not checked), or stores 16 zero bytes
     /// when `bytes` is null.
     void setTransactionInstanceId(const unsigned char* bytes);
-
-    /// The record in wire layout, as copyOut writes it and as pasteIn last
-    /// read it (structure version, length and spare characters included).
-    const ZRRIH& record() const noexcept { return record_; }
-
-private:
-    ZRRIH record_;
 };
 
 #endif // ZROI_ZRORIH_HPP

@@ -84,6 +84,8 @@ public:
     const ZRTM& record() const noexcept { return record_; }
 
 private:
+    ZRTM& mutableRecord() noexcept { return record_; }
+
     ZRTM record_;
 };
 

@@ -23,10 +23,13 @@
 #include "zroi/zrobin.hpp"
 #include "zroi/zrodefs.h"
 #include "zroi/zroexport.h"
-#include "zroi/zrohdr.hpp"
+#include "zroi/zrohdrframe.hpp"
 #include "zroi/zrostr.hpp"
 
-class ZROI_API ZroWih : public ZroHdr {
+class ZroWih;
+extern template class ZROI_API ZroHdrFrame<ZroWih, ZRWIH>;
+
+class ZROI_API ZroWih : public ZroHdrFrame<ZroWih, ZRWIH> {
 public:
     /// Structure id "WIH ", version 1, structure length 120, encoding 546,
     /// character set 0, format eight blanks, header flags 0, service name 32
@@ -50,7 +53,7 @@ public:
     /// leaves the message cleared, refusing the data's leaves the header
     /// alone in it; either way the message describes the header and the
     /// header keeps the description it took.
-    unsigned char copyOut(ZroMsg& message) override;
+    using ZroHdrFrame::copyOut;
     /// Reads the record at the message's data offset; its structure length
     /// is taken as it is and not looked at: the data offset always moves by
     /// 120. Result 1: the message takes the header's encoding, character set
@@ -59,20 +62,10 @@ public:
     /// (message format not "ZRHWIH  "), or the message's 2/6114 (fewer than
     /// 120 bytes): record, data offset and message description are then
     /// unchanged. Texts under function 77; not traced.
-    unsigned char pasteIn(ZroMsg& message) override;
+    using ZroHdrFrame::pasteIn;
 
-    /// ZroHdr's description of the data that follows, over the record's
-    /// fields (documented there).
-    ///@{
-    int32_t characterSet() const override { return record_.codedCharSetId; }
-    int32_t encoding() const override { return record_.encoding; }
-    ZroStr format() const override;
-    int32_t headerFlags() const override { return record_.headerFlags; }
-    void setCharacterSet(int32_t value) override { record_.codedCharSetId = value; }
-    void setEncoding(int32_t value) override { record_.encoding = value; }
-    void setFormat(const char* name) override;
-    void setHeaderFlags(int32_t value) override { record_.headerFlags = value; }
-    ///@}
+    // ZroHdr's description of the data that follows and the record are
+    // the frame's, over the record's fields.
 
     // Service name and step: getters return the stored characters up to a
     // NUL with trailing blanks kept; setters copy at most the field's width,
@@ -96,13 +89,6 @@ public:
     /// Copies 16 bytes from `bytes` (not checked), or stores 16 zero bytes
     /// when `bytes` is null.
     void setMessageToken(const unsigned char* bytes);
-
-    /// The record in wire layout, as copyOut writes it and as pasteIn last
-    /// read it (structure version, length and spare bytes included).
-    const ZRWIH& record() const noexcept { return record_; }
-
-private:
-    ZRWIH record_;
 };
 
 #endif // ZROI_ZROWIH_HPP

@@ -12,6 +12,7 @@ ZROI_IDENT("lib/zroi/zrobin")
 
 namespace {
 constexpr unsigned FN_COPY_OUT = 0;
+constexpr unsigned FN_PASTE_IN = 1;
 constexpr unsigned FN_SET_DATA_LENGTH = 59;
 } // namespace
 
@@ -116,7 +117,8 @@ unsigned char ZroBin::copyOut(void* buffer, unsigned length, char pad)
 // ---- The binary as a message body -----------------------------------------
 
 namespace {
-constexpr ZroItemFacts kBinaryFacts{nullptr, ZRFMT_NONE, "ZroBinary", 1};
+constexpr auto kBinaryTexts = zroCheckTexts("ZroBinary");
+constexpr ZroItemFacts kBinaryFacts{nullptr, ZRFMT_NONE, kBinaryTexts, FN_PASTE_IN};
 } // namespace
 
 unsigned char ZroBin::copyOut(ZroMsg& message)
@@ -126,7 +128,7 @@ unsigned char ZroBin::copyOut(ZroMsg& message)
 
 unsigned char ZroBin::pasteIn(ZroMsg& message)
 {
-    ZroFrame frame(*this, 1);
+    ZroFrame frame(*this, FN_PASTE_IN);
     if (!ZroProtocol::checkAtDataOffset(*this, message, kBinaryFacts)) return 0;
     const unsigned n = message.dataLength();
     if (!setDataLength(n)) return 0;

@@ -15,12 +15,12 @@ static_assert(sizeof(unsigned) == 4, "ZroCac lengths are 32-bit");
 
 namespace {
 // Trace function numbers of the cache.
-constexpr unsigned fnAssign = 2;
-constexpr unsigned fnMoreBytes = 3; // also the growth step inside write
-constexpr unsigned fnRead = 4;
-constexpr unsigned fnResize = 5;
-constexpr unsigned fnUseBuffer = 8; // useEmptyBuffer and useFullBuffer
-constexpr unsigned fnWrite = 9;
+constexpr unsigned FN_ASSIGN = 2;
+constexpr unsigned FN_MORE_BYTES = 3; // also the growth step inside write
+constexpr unsigned FN_READ = 4;
+constexpr unsigned FN_RESIZE = 5;
+constexpr unsigned FN_USE_BUFFER = 8; // useEmptyBuffer and useFullBuffer
+constexpr unsigned FN_WRITE = 9;
 
 unsigned smaller(unsigned a, unsigned b) { return a < b ? a : b; }
 } // namespace
@@ -41,7 +41,7 @@ void ZroCac::operator=(const ZroCac& other)
     // A user buffer keeps its size; an automatic one tries to fit the message.
     if (bufferLength_ < total && automatic_) resizeBuffer(total);
     if (bufferLength_ < total)
-        fail(fnAssign, "ZroCache::operator = (warning): data truncated", ZRCC_WARNING,
+        fail(FN_ASSIGN, "ZroCache::operator = (warning): data truncated", ZRCC_WARNING,
              ZRRC_DATA_TRUNCATED);
 
     unsigned copied = smaller(bufferLength_, total);
@@ -51,7 +51,7 @@ void ZroCac::operator=(const ZroCac& other)
             std::memmove(buffer_, other.buffer_, copied);
         } else {
             copied = 0;
-            fail(fnAssign,
+            fail(FN_ASSIGN,
                  "ZroCache::operator = (warning): buffer addressing problem, data truncated",
                  ZRCC_WARNING, ZRRC_DATA_TRUNCATED);
         }
@@ -64,7 +64,7 @@ void ZroCac::operator=(const ZroCac& other)
 unsigned char ZroCac::grow(unsigned length, unsigned gap)
 {
     if (!automatic_)
-        return fail(fnMoreBytes, "ZroCache::moreBytes (error): insufficient buffer", ZRCC_FAILED,
+        return fail(FN_MORE_BYTES, "ZroCache::moreBytes (error): insufficient buffer", ZRCC_FAILED,
                     ZRRC_INSUFFICIENT_BUFFER);
 
     // Both candidates in 32-bit arithmetic: either may wrap.
@@ -76,20 +76,20 @@ unsigned char ZroCac::grow(unsigned length, unsigned gap)
     // length > target - offset, a wrapped sum would slip through when the doubling
     // wrapped too and fell below the offset (buffers of 2 GiB and more).
     if (length > UINT32_MAX - dataOffset_)
-        return fail(fnMoreBytes, "ZroCache::moreBytes (error): storage not available", ZRCC_FAILED,
-                    ZRRC_STORAGE_NOT_AVAILABLE);
+        return fail(FN_MORE_BYTES, "ZroCache::moreBytes (error): storage not available",
+                    ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
     return resize(target, gap);
 }
 
 unsigned char ZroCac::readTraced(unsigned length, char*& data)
 {
-    ZroFrame frame(*this, fnRead);
+    ZroFrame frame(*this, FN_READ);
     if (length > dataLength())
-        return fail(fnRead, "ZroCache::read (error): insufficient data", ZRCC_FAILED,
+        return fail(FN_READ, "ZroCache::read (error): insufficient data", ZRCC_FAILED,
                     ZRRC_INSUFFICIENT_DATA);
     if (length == 0) return 1;
     if (data == nullptr)
-        return fail(fnRead, "ZroCache::read (error): null data pointer", ZRCC_FAILED,
+        return fail(FN_READ, "ZroCache::read (error): null data pointer", ZRCC_FAILED,
                     ZRRC_NULL_POINTER);
     if (!checkWritePointer(data, length)) return 0;
     // The destination may lie in this very buffer.
@@ -102,13 +102,13 @@ unsigned char ZroCac::resizeBuffer(unsigned length) { return resize(length, 0); 
 
 unsigned char ZroCac::resize(unsigned length, unsigned gap)
 {
-    ZroFrame frame(*this, fnResize);
+    ZroFrame frame(*this, FN_RESIZE);
     if (!automatic_)
-        return fail(fnResize, "ZroCache::resizeBuffer (error): user buffer cannot be resized",
+        return fail(FN_RESIZE, "ZroCache::resizeBuffer (error): user buffer cannot be resized",
                     ZRCC_FAILED, ZRRC_BUFFER_NOT_RESIZABLE);
     if (length == bufferLength_) return 1;
     if (length < messageLength_)
-        fail(fnResize, "ZroCache::resizeBuffer (warning): data truncated", ZRCC_WARNING,
+        fail(FN_RESIZE, "ZroCache::resizeBuffer (warning): data truncated", ZRCC_WARNING,
              ZRRC_DATA_TRUNCATED);
 
     if (length == 0) {
@@ -120,7 +120,7 @@ unsigned char ZroCac::resize(unsigned length, unsigned gap)
 
     char* fresh = static_cast<char*>(zroAllocate(length));
     if (fresh == nullptr)
-        return fail(fnResize, "ZroCache::resizeBuffer (error): storage not available", ZRCC_FAILED,
+        return fail(FN_RESIZE, "ZroCache::resizeBuffer (error): storage not available", ZRCC_FAILED,
                     ZRRC_STORAGE_NOT_AVAILABLE);
 
     const unsigned keep = smaller(messageLength_, length);
@@ -155,7 +155,7 @@ unsigned char ZroCac::adopt(const char* buffer, unsigned length)
         return 1;
     }
     if (buffer == nullptr)
-        return fail(fnUseBuffer, "ZroCache::useEmpty/FullBuffer (error): length but no pointer",
+        return fail(FN_USE_BUFFER, "ZroCache::useEmpty/FullBuffer (error): length but no pointer",
                     ZRCC_FAILED, ZRRC_NULL_POINTER);
     if (!checkReadPointer(buffer, length)) return 0;
 
@@ -171,20 +171,20 @@ unsigned char ZroCac::adopt(const char* buffer, unsigned length)
 
 unsigned char ZroCac::useEmptyBuffer(const char* buffer, unsigned length)
 {
-    ZroFrame frame(*this, fnUseBuffer);
+    ZroFrame frame(*this, FN_USE_BUFFER);
     return adopt(buffer, length);
 }
 
 unsigned char ZroCac::useFullBuffer(const char* buffer, unsigned length)
 {
-    ZroFrame frame(*this, fnUseBuffer);
+    ZroFrame frame(*this, FN_USE_BUFFER);
     if (!adopt(buffer, length)) return 0;
     return setMessageLength(length);
 }
 
 unsigned char ZroCac::writeTraced(unsigned length, const char* data)
 {
-    ZroFrame frame(*this, fnWrite);
+    ZroFrame frame(*this, FN_WRITE);
     if (length > bufferLength_ - dataOffset_) {
         // Data taken from this cache's own buffer (appending a copy of the
         // message, say) would be left behind in the buffer that growth
@@ -199,7 +199,7 @@ unsigned char ZroCac::writeTraced(unsigned length, const char* data)
     }
     if (length == 0) return 1;
     if (data == nullptr)
-        return fail(fnWrite, "ZroCache::write (error): null data pointer", ZRCC_FAILED,
+        return fail(FN_WRITE, "ZroCache::write (error): null data pointer", ZRCC_FAILED,
                     ZRRC_NULL_POINTER);
     char* to = buffer_ + dataOffset_;
     if (!checkReadPointer(data, length) || !checkWritePointer(to, length)) return 0;

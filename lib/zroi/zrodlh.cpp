@@ -5,30 +5,37 @@
 
 #include "zrofield.hpp"
 #include "zroframe.hpp"
-#include "zroi/zromsg.hpp"
-#include "zroproto.hpp"
+#include "zrohdrframe_impl.hpp"
 
 ZROI_IDENT("lib/zroi/zrodlh")
 
 namespace {
 
 constexpr unsigned FN_PASTE_IN = 10;
-constexpr ZroItemFacts kFacts{ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER, ZRDLH_LONG_NAME,
-                              FN_PASTE_IN};
+constexpr auto kTexts = zroCheckTexts(ZRDLH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER, kTexts, FN_PASTE_IN, true};
+
+/// Every byte not set here is 0: the names, date and time are empty and the
+/// spare integers 0.
+constexpr ZRDLH makeDefaultRecord()
+{
+    ZRDLH record{};
+    for (unsigned i = 0; i < sizeof record.strucId; ++i) record.strucId[i] = ZRDLH_STRUC_ID[i];
+    record.version = ZRDLH_VERSION_1;
+    record.encoding = ZRENC_NATIVE;
+    for (char& c : record.format) c = ' ';
+    return record;
+}
+
+constexpr ZRDLH kDefaultRecord = makeDefaultRecord();
 
 } // namespace
 
-ZroDlh::ZroDlh() noexcept : record_{}
-{
-    // Every byte not set here is 0: the names, date and time are empty and
-    // the spare integers 0.
-    std::memcpy(record_.strucId, ZRDLH_STRUC_ID, sizeof record_.strucId);
-    record_.version = ZRDLH_VERSION_1;
-    record_.encoding = ZRENC_NATIVE;
-    std::memcpy(record_.format, ZRFMT_NONE, sizeof record_.format);
-}
+ZROI_HEADER_FRAME(ZroDlh, ZRDLH, kFacts);
 
-ZroDlh::ZroDlh(const ZroDlh& other) noexcept : ZroHdr(other), record_(other.record_)
+ZroDlh::ZroDlh() noexcept : ZroHdrFrame(kDefaultRecord) {}
+
+ZroDlh::ZroDlh(const ZroDlh& other) noexcept : ZroHdrFrame(other)
 {
     setHeaderFlags(other.headerFlags());
 }
@@ -38,44 +45,12 @@ ZroDlh::~ZroDlh() = default;
 void ZroDlh::operator=(const ZroDlh& other) noexcept
 {
     if (&other == this) return;
-    ZroHdr::operator=(other);
-    record_ = other.record_;
+    ZroHdrFrame::operator=(other);
     setHeaderFlags(other.headerFlags());
 }
 
-unsigned char ZroDlh::copyOut(ZroMsg& message)
-{
-    return ZroProtocol::putInFront(*this, message, &record_, sizeof record_,
-                                   ZRFMT_DEAD_LETTER_HEADER);
-}
-
-unsigned char ZroDlh::pasteIn(ZroMsg& message)
-{
-    ZroFrame frame(*this, FN_PASTE_IN);
-    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
-                                   ZroProtocol::ownFormat(*this, record_.format));
-}
-
-ZroStr ZroDlh::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }
-
-void ZroDlh::setFormat(const char* name)
-{
-    zrofield::setText(record_.format, sizeof record_.format, name, ' ');
-}
-
-// The text fields: trailing blanks removed, NUL padded.
-#define ZRODLH_TEXT_FIELD(getter, setter, field)                                                  \
-    ZroStr ZroDlh::getter() const { return zrofield::text(record_.field, sizeof record_.field); } \
-    void ZroDlh::setter(const char* text)                                                         \
-    {                                                                                             \
-        zrofield::setText(record_.field, sizeof record_.field, text, '\0');                       \
-    }
-
-ZRODLH_TEXT_FIELD(destinationQueueName, setDestinationQueueName, destinationQueueName)
-ZRODLH_TEXT_FIELD(destinationQueueManagerName, setDestinationQueueManagerName,
-                  destinationQueueManagerName)
-ZRODLH_TEXT_FIELD(putApplicationName, setPutApplicationName, putApplName)
-ZRODLH_TEXT_FIELD(putDate, setPutDate, putDate)
-ZRODLH_TEXT_FIELD(putTime, setPutTime, putTime)
-
-#undef ZRODLH_TEXT_FIELD
+ZROFIELD_TEXT(ZroDlh, destinationQueueName, setDestinationQueueName)
+ZROFIELD_TEXT(ZroDlh, destinationQueueManagerName, setDestinationQueueManagerName)
+ZROFIELD_TEXT_OF(ZroDlh, putApplicationName, setPutApplicationName, putApplName)
+ZROFIELD_TEXT(ZroDlh, putDate, setPutDate)
+ZROFIELD_TEXT(ZroDlh, putTime, setPutTime)

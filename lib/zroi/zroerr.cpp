@@ -8,6 +8,11 @@
 
 ZROI_IDENT("lib/zroi/zroerr")
 
+namespace {
+constexpr unsigned FN_CHECK_READ_POINTER = 62;
+constexpr unsigned FN_CHECK_WRITE_POINTER = 63;
+} // namespace
+
 ZroErr::~ZroErr() = default;
 
 void* ZroErr::operator new(std::size_t size)
@@ -32,12 +37,12 @@ unsigned char ZroErr::fail(unsigned function, const char* text, int32_t completi
 
 unsigned char ZroErr::readPointerRefused()
 {
-    return fail(62, "ZroError::checkReadPointer (error): buffer error", ZRCC_FAILED,
-                ZRRC_BUFFER_ERROR);
+    return fail(FN_CHECK_READ_POINTER, "ZroError::checkReadPointer (error): buffer error",
+                ZRCC_FAILED, ZRRC_BUFFER_ERROR);
 }
 
 unsigned char ZroErr::writePointerRefused()
 {
-    return fail(63, "ZroError::checkWritePointer (error): buffer error", ZRCC_FAILED,
-                ZRRC_BUFFER_ERROR);
+    return fail(FN_CHECK_WRITE_POINTER, "ZroError::checkWritePointer (error): buffer error",
+                ZRCC_FAILED, ZRRC_BUFFER_ERROR);
 }

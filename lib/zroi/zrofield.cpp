@@ -41,4 +41,23 @@ bool setBinary(void* field, unsigned width, const ZroBin& value)
     return true;
 }
 
+void setBytes(void* field, unsigned width, const unsigned char* bytes)
+{
+    if (bytes != nullptr)
+        std::memcpy(field, bytes, width);
+    else
+        std::memset(field, 0, width);
+}
+
+ZroStr get(const zroi::Field& field, const void* record)
+{
+    const char* at = static_cast<const char*>(record) + field.offset;
+    return field.trimmed ? text(at, field.width) : textKept(at, field.width);
+}
+
+void put(const zroi::Field& field, void* record, const char* text)
+{
+    setText(static_cast<char*>(record) + field.offset, field.width, text, field.pad);
+}
+
 } // namespace zrofield

@@ -2,7 +2,6 @@
 #include "zroi/zrohdr.hpp"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "zroframe.hpp"
@@ -27,14 +26,6 @@ unsigned char ZroProtocol::takeCodes(ZroErr& item, const ZroErr& source)
 {
     item.setCodes(source.completionCode(), source.reasonCode());
     return 0;
-}
-
-unsigned char ZroProtocol::failItem(ZroErr& item, const char* longName, const char* what,
-                                    unsigned function, int32_t reason)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, "%s%s", longName, what);
-    return item.fail(function, text, ZRCC_FAILED, reason);
 }
 
 unsigned char ZroProtocol::replaceData(ZroItm& item, ZroMsg& message, const void* bytes,
@@ -115,15 +106,12 @@ unsigned char ZroProtocol::checkAtDataOffset(ZroItm& item, const ZroMsg& message
 {
     if (facts.strucId != nullptr) {
         if (!ZroItm::structureIdIs(facts.strucId, message))
-            return failItem(item, facts.longName, "::pasteIn (error): wrong structure id",
-                            facts.function, ZRRC_STRUC_ID_ERROR);
+            return item.fail(facts.function, facts.wrongStrucId, ZRCC_FAILED, ZRRC_STRUC_ID_ERROR);
         if (message.encoding() != ZRENC_NATIVE)
-            return failItem(item, facts.longName, "::pasteIn (error): wrong message encoding",
-                            facts.function, ZRRC_ENCODING_ERROR);
+            return item.fail(facts.function, facts.wrongEncoding, ZRCC_FAILED, ZRRC_ENCODING_ERROR);
     }
     if (!message.formatIs(facts.formatName))
-        return failItem(item, facts.longName, "::pasteIn (error): wrong message format",
-                        facts.function, ZRRC_FORMAT_ERROR);
+        return item.fail(facts.function, facts.wrongFormat, ZRCC_FAILED, ZRRC_FORMAT_ERROR);
     return 1;
 }
 

@@ -5,8 +5,7 @@
 
 #include "zrofield.hpp"
 #include "zroframe.hpp"
-#include "zroi/zromsg.hpp"
-#include "zroproto.hpp"
+#include "zrohdrframe_impl.hpp"
 
 ZROI_IDENT("lib/zroi/zrokih")
 
@@ -15,8 +14,8 @@ namespace {
 constexpr unsigned FN_PASTE_IN = 60;
 constexpr unsigned FN_SET_FACILITY_TOKEN = 61;
 
-constexpr ZroItemFacts kFacts{ZRKIH_STRUC_ID, ZRFMT_KOTA_BRIDGE_HEADER, ZRKIH_LONG_NAME,
-                              FN_PASTE_IN};
+constexpr auto kTexts = zroCheckTexts(ZRKIH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRKIH_STRUC_ID, ZRFMT_KOTA_BRIDGE_HEADER, kTexts, FN_PASTE_IN, true};
 
 /// The structure id: what pasteIn reads before it knows how long the header is.
 constexpr unsigned kIdLength = sizeof(ZRKIH::strucId);
@@ -69,18 +68,16 @@ const ZRKIH& defaultRecord()
 
 } // namespace
 
-ZroKih::ZroKih() : record_(new ZRKIH(defaultRecord())) {}
+ZROI_HEADER_FRAME(ZroKih, ZRKIH, kFacts);
 
-ZroKih::ZroKih(const ZroKih& other) : ZroHdr(other), record_(new ZRKIH(*other.record_)) {}
+ZroKih::ZroKih() : ZroHdrFrame(defaultRecord()) {}
 
-ZroKih::~ZroKih() { delete record_; }
+// The highest version is every object's own: a copy starts with its own.
+ZroKih::ZroKih(const ZroKih& other) : ZroHdrFrame(other) {}
 
-void ZroKih::operator=(const ZroKih& other)
-{
-    if (&other == this) return;
-    ZroHdr::operator=(other);
-    *record_ = *other.record_; // the bytes, never the storage
-}
+ZroKih::~ZroKih() = default;
+
+void ZroKih::operator=(const ZroKih& other) { ZroHdrFrame::operator=(other); }
 
 // ---- Versions ---------------------------------------------------------------
 
@@ -90,7 +87,7 @@ unsigned char ZroKih::setVersion(int32_t value)
         setCodes(ZRCC_FAILED, ZRRC_WRONG_VERSION);
         return 0;
     }
-    record_->version = value;
+    mutableRecord().version = value;
     return 1;
 }
 
@@ -98,12 +95,12 @@ unsigned char ZroKih::setVersion(int32_t value)
 
 unsigned char ZroKih::copyOut(ZroMsg& message)
 {
-    const unsigned length = lengthOf(record_->version);
+    const unsigned length = lengthOf(mutableRecord().version);
     if (length == 0) {
         setCodes(ZRCC_FAILED, ZRRC_WRONG_VERSION);
         return 0;
     }
-    return ZroProtocol::putInFront(*this, message, record_, length, ZRFMT_KOTA_BRIDGE_HEADER);
+    return ZroProtocol::putInFront(*this, message, &record(), length, ZRFMT_KOTA_BRIDGE_HEADER);
 }
 
 unsigned char ZroKih::pasteIn(ZroMsg& message)
@@ -114,8 +111,8 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     // How much to read is decided by the version the object held before the
     // call, not by the version in the message: note it before the record
     // is overwritten.
-    const int32_t noted = record_->version;
-    char* bytes = reinterpret_cast<char*>(record_);
+    const int32_t noted = mutableRecord().version;
+    char* bytes = reinterpret_cast<char*>(&mutableRecord());
     if (!ZroProtocol::readRecord(*this, message, bytes, kIdLength)) return 0;
     const unsigned length = lengthOf(noted);
     if (length == 0) {
@@ -127,133 +124,21 @@ unsigned char ZroKih::pasteIn(ZroMsg& message)
     }
     // A short message fails here with the structure id consumed.
     if (!ZroProtocol::readRecord(*this, message, bytes + kIdLength, length - kIdLength)) return 0;
-    return ZroProtocol::describeFollowingData(message, *this,
-                                              ZroProtocol::ownFormat(*this, record_->format));
+    return ZroProtocol::describeFollowingData(message, *this, ownFormat());
 }
 
-// ---- Character fields -------------------------------------------------------
+// ---- Fields -------------------------------------------------------------------
 
-ZroStr ZroKih::format() const
-{
-    return zrofield::textKept(record_->format, sizeof record_->format);
-}
-
-void ZroKih::setFormat(const char* name)
-{
-    zrofield::setText(record_->format, sizeof record_->format, name, ' ');
-}
-
-ZroStr ZroKih::replyToFormat() const
-{
-    return zrofield::textKept(record_->replyToFormat, sizeof record_->replyToFormat);
-}
-
-void ZroKih::setReplyToFormat(const char* text)
-{
-    zrofield::setText(record_->replyToFormat, sizeof record_->replyToFormat, text, ' ');
-}
-
-ZroStr ZroKih::authenticator() const
-{
-    return zrofield::textKept(record_->authenticator, sizeof record_->authenticator);
-}
-
-void ZroKih::setAuthenticator(const char* text)
-{
-    zrofield::setText(record_->authenticator, sizeof record_->authenticator, text, ' ');
-}
-
-ZroStr ZroKih::transactionIdentifier() const
-{
-    return zrofield::textKept(record_->transactionId, sizeof record_->transactionId);
-}
-
-void ZroKih::setTransactionIdentifier(const char* text)
-{
-    zrofield::setText(record_->transactionId, sizeof record_->transactionId, text, ' ');
-}
-
-ZroStr ZroKih::facilityLike() const
-{
-    return zrofield::textKept(record_->facilityLike, sizeof record_->facilityLike);
-}
-
-void ZroKih::setFacilityLike(const char* text)
-{
-    zrofield::setText(record_->facilityLike, sizeof record_->facilityLike, text, ' ');
-}
-
-ZroStr ZroKih::attentionIdentifier() const
-{
-    return zrofield::textKept(record_->attentionId, sizeof record_->attentionId);
-}
-
-void ZroKih::setAttentionIdentifier(const char* text)
-{
-    zrofield::setText(record_->attentionId, sizeof record_->attentionId, text, ' ');
-}
-
-ZroStr ZroKih::startCode() const
-{
-    return zrofield::textKept(record_->startCode, sizeof record_->startCode);
-}
-
-void ZroKih::setStartCode(const char* text)
-{
-    zrofield::setText(record_->startCode, sizeof record_->startCode, text, ' ');
-}
-
-ZroStr ZroKih::bridgeCancelCode() const
-{
-    return zrofield::textKept(record_->bridgeCancelCode, sizeof record_->bridgeCancelCode);
-}
-
-void ZroKih::setBridgeCancelCode(const char* text)
-{
-    zrofield::setText(record_->bridgeCancelCode, sizeof record_->bridgeCancelCode, text, ' ');
-}
-
-ZroStr ZroKih::function() const
-{
-    return zrofield::textKept(record_->function, sizeof record_->function);
-}
-
-ZroStr ZroKih::bridgeAbendCode() const
-{
-    return zrofield::textKept(record_->bridgeAbendCode, sizeof record_->bridgeAbendCode);
-}
-
-ZroStr ZroKih::nextTransactionIdentifier() const
-{
-    return zrofield::textKept(record_->nextTransactionId, sizeof record_->nextTransactionId);
-}
-
-// ---- Facility token ---------------------------------------------------------
-
-ZroBin ZroKih::facilityToken() const
-{
-    return zrofield::binary(record_->facilityToken, sizeof record_->facilityToken);
-}
-
-unsigned char ZroKih::setFacilityToken(const ZroBin& value)
-{
-    ZroFrame frame(*this, FN_SET_FACILITY_TOKEN);
-    if (!zrofield::setBinary(record_->facilityToken, sizeof record_->facilityToken, value))
-        // This text is put together from its pieces and, unlike the
-        // library's other texts, ends in a line feed.
-        return fail(FN_SET_FACILITY_TOKEN,
-                    "ZroKOTABridgeHeader::"
-                    "setFacilityToken "
-                    "(error): binary data length error"
-                    "\n",
-                    ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
-    return 1;
-}
-
-void ZroKih::setFacilityToken(const unsigned char* bytes)
-{
-    if (bytes != nullptr)
-        std::memcpy(record_->facilityToken, bytes, sizeof record_->facilityToken);
-    else
-        std::memset(record_->facilityToken, 0, sizeof record_->facilityToken);
-}
+ZROFIELD_TEXT(ZroKih, replyToFormat, setReplyToFormat)
+ZROFIELD_TEXT(ZroKih, authenticator, setAuthenticator)
+ZROFIELD_TEXT_OF(ZroKih, transactionIdentifier, setTransactionIdentifier, transactionId)
+ZROFIELD_TEXT(ZroKih, facilityLike, setFacilityLike)
+ZROFIELD_TEXT_OF(ZroKih, attentionIdentifier, setAttentionIdentifier, attentionId)
+ZROFIELD_TEXT(ZroKih, startCode, setStartCode)
+ZROFIELD_TEXT(ZroKih, bridgeCancelCode, setBridgeCancelCode)
+ZROFIELD_TEXT_GETTER(ZroKih, function)
+ZROFIELD_TEXT_GETTER(ZroKih, bridgeAbendCode)
+ZROFIELD_TEXT_GETTER_OF(ZroKih, nextTransactionIdentifier, nextTransactionId)
+// Unlike the library's other texts, the token's ends in a line feed.
+ZROFIELD_BINARY(ZroKih, facilityToken, setFacilityToken, facilityToken, FN_SET_FACILITY_TOKEN, true,
+                "ZroKOTABridgeHeader::setFacilityToken (error): binary data length error\n")

@@ -8,6 +8,13 @@
 
 ZROI_IDENT("lib/zroi/zromtr")
 
+namespace {
+constexpr unsigned FN_SET_ACCOUNTING_TOKEN = 18;
+constexpr unsigned FN_SET_CORRELATION_ID = 19;
+constexpr unsigned FN_SET_GROUP_ID = 20;
+constexpr unsigned FN_SET_MESSAGE_ID = 21;
+} // namespace
+
 ZroMtr::ZroMtr(const ZroMtr& other) : ZroErr()
 {
     try {
@@ -70,25 +77,25 @@ ZroBin ZroMtr::messageId() const
 
 unsigned char ZroMtr::setAccountingToken(const ZroBin& value)
 {
-    return setBinary(accountingToken_, ACCOUNTING_TOKEN_LENGTH, value, 18,
+    return setBinary(accountingToken_, ACCOUNTING_TOKEN_LENGTH, value, FN_SET_ACCOUNTING_TOKEN,
                      "ZroMessageTracker::setAccountingToken (error): binary data length error");
 }
 
 unsigned char ZroMtr::setCorrelationId(const ZroBin& value)
 {
-    return setBinary(correlationId_, ID_LENGTH, value, 19,
+    return setBinary(correlationId_, ID_LENGTH, value, FN_SET_CORRELATION_ID,
                      "ZroMessageTracker::setCorrelationId (error): binary data length error");
 }
 
 unsigned char ZroMtr::setGroupId(const ZroBin& value)
 {
-    return setBinary(groupId_, ID_LENGTH, value, 20,
+    return setBinary(groupId_, ID_LENGTH, value, FN_SET_GROUP_ID,
                      "ZroMessageTracker::setGroupId (error): binary data length error");
 }
 
 unsigned char ZroMtr::setMessageId(const ZroBin& value)
 {
-    return setBinary(messageId_, ID_LENGTH, value, 21,
+    return setBinary(messageId_, ID_LENGTH, value, FN_SET_MESSAGE_ID,
                      "ZroMessageTracker::setMessageId (error): binary data length error");
 }
 

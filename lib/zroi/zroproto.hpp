@@ -7,6 +7,7 @@
 #ifndef ZROI_LIB_ZROPROTO_HPP
 #define ZROI_LIB_ZROPROTO_HPP
 
+#include <cstddef>
 #include <cstdint>
 #include <typeinfo>
 
@@ -15,12 +16,54 @@ class ZroHdr;
 class ZroItm;
 class ZroMsg;
 
-/// What identifies an item in a message, and how it names itself in texts.
+/// Two texts joined when the library is compiled: `text` holds `a` then `b`.
+/// The failure texts are made so, from the class's long name, and stand in
+/// the library as constants; none is put together at run time.
+template <std::size_t N, std::size_t M> struct ZroJoined {
+    char text[N + M - 1];
+};
+template <std::size_t N, std::size_t M>
+constexpr ZroJoined<N, M> zroJoin(const char (&a)[N], const char (&b)[M])
+{
+    ZroJoined<N, M> joined{};
+    for (std::size_t i = 0; i + 1 < N; ++i) joined.text[i] = a[i];
+    for (std::size_t i = 0; i < M; ++i) joined.text[N - 1 + i] = b[i];
+    return joined;
+}
+
+/// The texts of the checks at the data offset for the class of `longName`:
+/// "<longName>::pasteIn (error): wrong structure id", "... wrong message
+/// encoding", "... wrong message format".
+template <std::size_t N> struct ZroCheckTexts {
+    ZroJoined<N, sizeof "::pasteIn (error): wrong structure id"> strucId;
+    ZroJoined<N, sizeof "::pasteIn (error): wrong message encoding"> encoding;
+    ZroJoined<N, sizeof "::pasteIn (error): wrong message format"> format;
+};
+template <std::size_t N> constexpr ZroCheckTexts<N> zroCheckTexts(const char (&longName)[N])
+{
+    return {zroJoin(longName, "::pasteIn (error): wrong structure id"),
+            zroJoin(longName, "::pasteIn (error): wrong message encoding"),
+            zroJoin(longName, "::pasteIn (error): wrong message format")};
+}
+
+/// What identifies an item in a message, and the texts of its checks.
 struct ZroItemFacts {
-    const char* strucId;    ///< 4 characters, or nullptr for an item without one
-    const char* formatName; ///< 8 characters
-    const char* longName;   ///< the class name in diagnostic texts
-    unsigned function;      ///< trace function number of its pasteIn texts
+    template <std::size_t N>
+    constexpr ZroItemFacts(const char* id, const char* format, const ZroCheckTexts<N>& texts,
+                           unsigned number, bool withTrace = false)
+        : strucId(id), formatName(format), wrongStrucId(texts.strucId.text),
+          wrongEncoding(texts.encoding.text), wrongFormat(texts.format.text), function(number),
+          traced(withTrace)
+    {
+    }
+
+    const char* strucId;       ///< 4 characters, or nullptr for an item without one
+    const char* formatName;    ///< 8 characters
+    const char* wrongStrucId;  ///< the text of each check that fails
+    const char* wrongEncoding; ///<
+    const char* wrongFormat;   ///<
+    unsigned function;         ///< trace function number of its pasteIn texts
+    bool traced;               ///< pasteIn writes entry and exit records under `function`
 };
 
 /// Bytes that a header writes into a message with one write.
@@ -121,10 +164,6 @@ public:
 
     /// Sets `item`'s codes to `source`'s; result 0.
     static unsigned char takeCodes(ZroErr& item, const ZroErr& source);
-
-    /// Writes "<longName><what>" under `function` and sets 2/`reason`; result 0.
-    static unsigned char failItem(ZroErr& item, const char* longName, const char* what,
-                                  unsigned function, int32_t reason);
 };
 
 #endif // ZROI_LIB_ZROPROTO_HPP

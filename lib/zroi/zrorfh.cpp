@@ -6,19 +6,18 @@
 
 #include "zrofield.hpp"
 #include "zroframe.hpp"
-#include "zroi/zrocac.hpp"
-#include "zroi/zromsg.hpp"
+#include "zrohdrframe_impl.hpp"
 #include "zroparts.hpp"
-#include "zroproto.hpp"
 
 ZROI_IDENT("lib/zroi/zrorfh")
 
 namespace {
 
-constexpr unsigned fnPasteIn = 41;
-constexpr unsigned fnSetInstanceId = 42;
+constexpr unsigned FN_PASTE_IN = 41;
+constexpr unsigned FN_SET_INSTANCE_ID = 42;
 
-constexpr ZroItemFacts kFacts{ZRRMH_STRUC_ID, ZRFMT_REFERENCE_HEADER, ZRRMH_LONG_NAME, fnPasteIn};
+constexpr auto kTexts = zroCheckTexts(ZRRMH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRRMH_STRUC_ID, ZRFMT_REFERENCE_HEADER, kTexts, FN_PASTE_IN};
 
 constexpr unsigned kFixed = ZRRMH_FIXED_LENGTH;
 
@@ -50,63 +49,29 @@ constexpr ZRRMH kDefaultRecord = makeDefaultRecord();
 
 } // namespace
 
-ZroRfh::ZroRfh() noexcept : record_(kDefaultRecord)
+ZROI_HEADER_FRAME(ZroRfh, ZRRMH, kFacts);
+
+ZroRfh::ZroRfh() noexcept : ZroHdrFrame(kDefaultRecord)
 {
     static_assert(PartCount == kPartCount, "one pair of fields per part");
 }
 
-ZroRfh::ZroRfh(const ZroRfh& other) : ZroHdr(other), record_(other.record_)
+ZroRfh::ZroRfh(const ZroRfh& other) : ZroHdrFrame(other)
 {
     for (unsigned i = 0; i < PartCount; ++i) parts_[i] = ZroStr(other.parts_[i].dataPointer());
 }
+
+ZROFIELD_TEXT(ZroRfh, referenceType, setReferenceType)
+ZROFIELD_BINARY(ZroRfh, instanceId, setInstanceId, instanceId, FN_SET_INSTANCE_ID, false,
+                "ZroReferenceHeader::setInstanceId (error): binary data length error")
 
 ZroRfh::~ZroRfh() = default;
 
 void ZroRfh::operator=(const ZroRfh& other)
 {
     if (&other == this) return;
-    ZroHdr::operator=(other);
-    record_ = other.record_;
+    ZroHdrFrame::operator=(other);
     for (unsigned i = 0; i < PartCount; ++i) parts_[i] = ZroStr(other.parts_[i].dataPointer());
-}
-
-ZroStr ZroRfh::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }
-
-void ZroRfh::setFormat(const char* name)
-{
-    zrofield::setText(record_.format, sizeof record_.format, name, ' ');
-}
-
-ZroStr ZroRfh::referenceType() const
-{
-    return zrofield::text(record_.referenceType, sizeof record_.referenceType);
-}
-
-void ZroRfh::setReferenceType(const char* text)
-{
-    zrofield::setText(record_.referenceType, sizeof record_.referenceType, text, '\0');
-}
-
-ZroBin ZroRfh::instanceId() const
-{
-    return zrofield::binary(record_.instanceId, sizeof record_.instanceId);
-}
-
-unsigned char ZroRfh::setInstanceId(const ZroBin& value)
-{
-    if (!zrofield::setBinary(record_.instanceId, sizeof record_.instanceId, value))
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME,
-                                     "::setInstanceId (error): binary data length error",
-                                     fnSetInstanceId, ZRRC_BINARY_DATA_LENGTH_ERROR);
-    return 1;
-}
-
-void ZroRfh::setInstanceId(const unsigned char* bytes)
-{
-    if (bytes != nullptr)
-        std::memcpy(record_.instanceId, bytes, sizeof record_.instanceId);
-    else
-        std::memset(record_.instanceId, 0, sizeof record_.instanceId);
 }
 
 void ZroRfh::setPart(Part part, const char* text) { parts_[part] = ZroStr(text); }
@@ -122,10 +87,10 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
     if (!zroparts::layOut(lengths, kPartCount, kFixed, offsets, total))
         return ZroProtocol::refuseLength(*this, message);
     for (unsigned i = 0; i < kPartCount; ++i) {
-        record_.*kPartFields[i].length = static_cast<int32_t>(lengths[i]);
-        record_.*kPartFields[i].offset = offsets[i];
+        mutableRecord().*kPartFields[i].length = static_cast<int32_t>(lengths[i]);
+        mutableRecord().*kPartFields[i].offset = offsets[i];
     }
-    record_.strucLength = total;
+    mutableRecord().strucLength = total;
     const unsigned size = static_cast<unsigned>(total);
 
     bool moved = false;
@@ -133,7 +98,7 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
     // The fixed part carries the description the header takes now; each text
     // is then written straight from its string.
     ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER);
-    ZroPiece pieces[1 + kPartCount] = {{&record_, kFixed}};
+    ZroPiece pieces[1 + kPartCount] = {{&record(), kFixed}};
     for (unsigned i = 0; i < kPartCount; ++i) pieces[1 + i] = {parts_[i].dataPointer(), lengths[i]};
     return ZroProtocol::placeInFront(*this, message, pieces, 1 + kPartCount, moved);
 }
@@ -143,14 +108,14 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     if (!ZroProtocol::checkAtDataOffset(*this, message, kFacts)) return 0;
     const unsigned available = message.dataLength();
     if (available < kFixed)
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
-                                     fnPasteIn, ZRRC_INSUFFICIENT_DATA);
+        return fail(FN_PASTE_IN, "ZroReferenceHeader::pasteIn (error): insufficient data",
+                    ZRCC_FAILED, ZRRC_INSUFFICIENT_DATA);
 
     // From here on the fixed part and each text that fits are replaced even
     // when a later check fails; the message's data offset and description
     // change only on success.
     const char* data = message.dataPointer();
-    std::memcpy(&record_, data, kFixed);
+    std::memcpy(&mutableRecord(), data, kFixed);
 
     // Each text is read where its own offset puts it, so parts in another
     // order, with gaps or overlapping the fixed part are taken as they stand.
@@ -163,8 +128,8 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     bool outside = false;
     ZroErr unmade; // the codes of the first text that could not be taken
     for (unsigned i = 0; i < kPartCount; ++i) {
-        const int32_t length = record_.*kPartFields[i].length;
-        const int32_t offset = record_.*kPartFields[i].offset;
+        const int32_t length = mutableRecord().*kPartFields[i].length;
+        const int32_t offset = mutableRecord().*kPartFields[i].offset;
         if (length <= 0) continue; // absent: the text keeps its value
         if (!zroparts::fits(offset, length, available)) {
             outside = true;
@@ -186,21 +151,19 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     // is missing.
     if (unmade.completionCode() != ZRCC_OK) return ZroProtocol::takeCodes(*this, unmade);
     if (outside)
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME, "::pasteIn (error): insufficient data",
-                                     fnPasteIn, ZRRC_INSUFFICIENT_DATA);
-    if (furthest > record_.strucLength)
-        return ZroProtocol::failItem(*this, ZRRMH_LONG_NAME,
-                                     "::pasteIn (error): structure length error", fnPasteIn,
-                                     ZRRC_STRUC_LENGTH_ERROR);
+        return fail(FN_PASTE_IN, "ZroReferenceHeader::pasteIn (error): insufficient data",
+                    ZRCC_FAILED, ZRRC_INSUFFICIENT_DATA);
+    if (furthest > mutableRecord().strucLength)
+        return fail(FN_PASTE_IN, "ZroReferenceHeader::pasteIn (error): structure length error",
+                    ZRCC_FAILED, ZRRC_STRUC_LENGTH_ERROR);
 
     // The data offset moves by the structure length, not by the furthest
     // end: bytes between the two are skipped. The structure length is at
     // least 108 here; with the offset it may still pass 32 bits.
     const uint64_t next =
-        uint64_t{message.dataOffset()} + static_cast<uint32_t>(record_.strucLength);
+        uint64_t{message.dataOffset()} + static_cast<uint32_t>(mutableRecord().strucLength);
     if (next > UINT32_MAX) return ZroProtocol::refuseLength(*this, message);
     if (!message.setDataOffset(static_cast<unsigned>(next)))
         return ZroProtocol::takeCodes(*this, message);
-    return ZroProtocol::describeFollowingData(message, *this,
-                                              ZroProtocol::ownFormat(*this, record_.format));
+    return ZroProtocol::describeFollowingData(message, *this, ownFormat());
 }

@@ -910,7 +910,8 @@ extern "C" void ZroStrCleanUp(void)
 // ---- The string as a message body -----------------------------------------
 
 namespace {
-constexpr ZroItemFacts kStringFacts{nullptr, ZRFMT_STRING, "ZroString", 45};
+constexpr auto kStringTexts = zroCheckTexts("ZroString");
+constexpr ZroItemFacts kStringFacts{nullptr, ZRFMT_STRING, kStringTexts, FN_PASTE_IN};
 } // namespace
 
 unsigned char ZroStr::copyOut(ZroMsg& message)
@@ -934,8 +935,8 @@ unsigned char ZroStr::pasteIn(ZroMsg& message)
     if (size_ < n + 1u && (n == UINT32_MAX || !setStorage(n + 1))) {
         storage_[0] = '\0';
         if (n == UINT32_MAX)
-            return fail(47, "ZroString::setStorage (error): storage not available", ZRCC_FAILED,
-                        ZRRC_STORAGE_NOT_AVAILABLE);
+            return fail(FN_SET_STORAGE, "ZroString::setStorage (error): storage not available",
+                        ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
         return 0;
     }
     storage_[n] = '\0';

@@ -16,7 +16,8 @@ namespace {
 constexpr unsigned FN_COPY_OUT_CHARACTERS = 51;
 constexpr unsigned FN_PASTE_IN = 52;
 
-constexpr ZroItemFacts kFacts{ZRTM_STRUC_ID, ZRFMT_TRIGGER, ZRTM_LONG_NAME, FN_PASTE_IN};
+constexpr auto kTexts = zroCheckTexts(ZRTM_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRTM_STRUC_ID, ZRFMT_TRIGGER, kTexts, FN_PASTE_IN};
 
 /// A text field of the record in the character form: its text as the
 /// getter gives it, blank-filled to the full width. A copy that fails
@@ -95,62 +96,9 @@ unsigned char ZroTrg::copyOut(ZRTMC2* target)
 
 // ---- Character fields -------------------------------------------------------
 
-ZroStr ZroTrg::queueName() const
-{
-    return zrofield::text(record_.queueName, sizeof record_.queueName);
-}
-
-void ZroTrg::setQueueName(const char* text)
-{
-    zrofield::setText(record_.queueName, sizeof record_.queueName, text, '\0');
-}
-
-ZroStr ZroTrg::processName() const
-{
-    return zrofield::text(record_.processName, sizeof record_.processName);
-}
-
-void ZroTrg::setProcessName(const char* text)
-{
-    zrofield::setText(record_.processName, sizeof record_.processName, text, '\0');
-}
-
-ZroStr ZroTrg::triggerData() const
-{
-    return zrofield::text(record_.triggerData, sizeof record_.triggerData);
-}
-
-void ZroTrg::setTriggerData(const char* text)
-{
-    zrofield::setText(record_.triggerData, sizeof record_.triggerData, text, '\0');
-}
-
-ZroStr ZroTrg::applicationId() const
-{
-    return zrofield::text(record_.applId, sizeof record_.applId);
-}
-
-void ZroTrg::setApplicationId(const char* text)
-{
-    zrofield::setText(record_.applId, sizeof record_.applId, text, '\0');
-}
-
-ZroStr ZroTrg::environmentData() const
-{
-    return zrofield::text(record_.environmentData, sizeof record_.environmentData);
-}
-
-void ZroTrg::setEnvironmentData(const char* text)
-{
-    zrofield::setText(record_.environmentData, sizeof record_.environmentData, text, '\0');
-}
-
-ZroStr ZroTrg::userData() const
-{
-    return zrofield::text(record_.userData, sizeof record_.userData);
-}
-
-void ZroTrg::setUserData(const char* text)
-{
-    zrofield::setText(record_.userData, sizeof record_.userData, text, '\0');
-}
+ZROFIELD_TEXT(ZroTrg, queueName, setQueueName)
+ZROFIELD_TEXT(ZroTrg, processName, setProcessName)
+ZROFIELD_TEXT(ZroTrg, triggerData, setTriggerData)
+ZROFIELD_TEXT_OF(ZroTrg, applicationId, setApplicationId, applId)
+ZROFIELD_TEXT(ZroTrg, environmentData, setEnvironmentData)
+ZROFIELD_TEXT(ZroTrg, userData, setUserData)

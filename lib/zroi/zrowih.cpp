@@ -1,13 +1,11 @@
 // ZroWih: the work information header.
 #include "zroi/zrowih.hpp"
 
-#include <cstdio>
 #include <cstring>
 
 #include "zrofield.hpp"
 #include "zroframe.hpp"
-#include "zroi/zromsg.hpp"
-#include "zroproto.hpp"
+#include "zrohdrframe_impl.hpp"
 
 ZROI_IDENT("lib/zroi/zrowih")
 
@@ -15,90 +13,31 @@ namespace {
 
 constexpr unsigned FN_PASTE_IN = 77;
 constexpr unsigned FN_SET_MESSAGE_TOKEN = 78;
-constexpr ZroItemFacts kFacts{ZRWIH_STRUC_ID, ZRFMT_WORK_INFO_HEADER, ZRWIH_LONG_NAME, FN_PASTE_IN};
+constexpr auto kTexts = zroCheckTexts(ZRWIH_LONG_NAME);
+constexpr ZroItemFacts kFacts{ZRWIH_STRUC_ID, ZRFMT_WORK_INFO_HEADER, kTexts, FN_PASTE_IN, false};
 
 } // namespace
 
-ZroWih::ZroWih() noexcept : record_{}
+ZROI_HEADER_FRAME(ZroWih, ZRWIH, kFacts);
+
+ZroWih::ZroWih() noexcept : ZroHdrFrame(ZRWIH{})
 {
     // The message token, the spare bytes and the integers not set here are 0.
-    std::memcpy(record_.strucId, ZRWIH_STRUC_ID, sizeof record_.strucId);
-    record_.version = ZRWIH_VERSION_1;
-    record_.strucLength = ZRWIH_LENGTH;
-    record_.encoding = ZRENC_NATIVE;
-    std::memcpy(record_.format, ZRFMT_NONE, sizeof record_.format);
-    std::memset(record_.serviceName, ' ', sizeof record_.serviceName);
-    std::memset(record_.serviceStep, ' ', sizeof record_.serviceStep);
+    std::memcpy(mutableRecord().strucId, ZRWIH_STRUC_ID, sizeof record().strucId);
+    mutableRecord().version = ZRWIH_VERSION_1;
+    mutableRecord().strucLength = ZRWIH_LENGTH;
+    mutableRecord().encoding = ZRENC_NATIVE;
+    std::memcpy(mutableRecord().format, ZRFMT_NONE, sizeof record().format);
+    std::memset(mutableRecord().serviceName, ' ', sizeof record().serviceName);
+    std::memset(mutableRecord().serviceStep, ' ', sizeof record().serviceStep);
 }
 
 ZroWih::~ZroWih() = default;
 
-void ZroWih::operator=(const ZroWih& other) noexcept
-{
-    if (&other == this) return;
-    ZroHdr::operator=(other);
-    record_ = other.record_;
-}
+void ZroWih::operator=(const ZroWih& other) noexcept { ZroHdrFrame::operator=(other); }
 
-unsigned char ZroWih::copyOut(ZroMsg& message)
-{
-    return ZroProtocol::putInFront(*this, message, &record_, sizeof record_,
-                                   ZRFMT_WORK_INFO_HEADER);
-}
-
-unsigned char ZroWih::pasteIn(ZroMsg& message)
-{
-    // The structure length is carried, not checked: the record is always 120 bytes.
-    return ZroProtocol::takeHeader(*this, message, &record_, sizeof record_, kFacts,
-                                   ZroProtocol::ownFormat(*this, record_.format));
-}
-
-ZroStr ZroWih::format() const { return zrofield::textKept(record_.format, sizeof record_.format); }
-
-void ZroWih::setFormat(const char* name)
-{
-    zrofield::setText(record_.format, sizeof record_.format, name, ' ');
-}
-
-ZroStr ZroWih::serviceName() const
-{
-    return zrofield::textKept(record_.serviceName, sizeof record_.serviceName);
-}
-
-void ZroWih::setServiceName(const char* name)
-{
-    zrofield::setText(record_.serviceName, sizeof record_.serviceName, name, ' ');
-}
-
-ZroStr ZroWih::serviceStep() const
-{
-    return zrofield::textKept(record_.serviceStep, sizeof record_.serviceStep);
-}
-
-void ZroWih::setServiceStep(const char* step)
-{
-    zrofield::setText(record_.serviceStep, sizeof record_.serviceStep, step, ' ');
-}
-
-ZroBin ZroWih::messageToken() const
-{
-    return zrofield::binary(record_.messageToken, sizeof record_.messageToken);
-}
-
-unsigned char ZroWih::setMessageToken(const ZroBin& value)
-{
-    if (zrofield::setBinary(record_.messageToken, sizeof record_.messageToken, value)) return 1;
-    // This text is put together from its pieces and ends in a line feed.
-    char text[96];
-    std::snprintf(text, sizeof text, "%s%s%s%s", "ZroWorkHeader::", "setMessageToken ",
-                  "(error): binary data length error", "\n");
-    return fail(FN_SET_MESSAGE_TOKEN, text, ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
-}
-
-void ZroWih::setMessageToken(const unsigned char* bytes)
-{
-    if (bytes != nullptr)
-        std::memcpy(record_.messageToken, bytes, sizeof record_.messageToken);
-    else
-        std::memset(record_.messageToken, 0, sizeof record_.messageToken);
-}
+ZROFIELD_TEXT(ZroWih, serviceName, setServiceName)
+ZROFIELD_TEXT(ZroWih, serviceStep, setServiceStep)
+// Unlike the library's other texts, this one ends in a line feed.
+ZROFIELD_BINARY(ZroWih, messageToken, setMessageToken, messageToken, FN_SET_MESSAGE_TOKEN, false,
+                "ZroWorkHeader::setMessageToken (error): binary data length error\n")

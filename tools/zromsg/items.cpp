@@ -3,6 +3,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "zroi/zroi.hpp"
@@ -12,6 +15,11 @@ namespace zromsg {
 namespace {
 
 // --- Fields ----------------------------------------------------------------
+//
+// The fields of each class are those of its record's field table that the
+// class has a getter for, named by the getter and read from the record in
+// place. Only how compose sets a field is the class's own: a setter by the
+// getter's name below; a field without one is read-only.
 
 enum class Type { Text, Integer, Binary };
 
@@ -21,14 +29,32 @@ enum class Role {
     ReadOnly, ///< the class has a getter and no setter
 };
 
+/// 0, or 2 with `error` (a value of the wrong kind, or one the setter refuses).
+template <class T> using SetField = int (*)(T&, const json&, std::string& error, Capture&);
+
 /// One field of class T: how to show it and, when the class can, how to set it.
 template <class T> struct Field {
     const char* name;
     Type type;
     Role role;
-    json (*get)(const T&);
-    /// 0, or 2 with `error` (a value of the wrong kind, or one the setter refuses).
-    int (*set)(T&, const json&, std::string& error, Capture&);
+    const zroi::Field* field; ///< where it lies in the record, or nullptr
+    json (*get)(const T&);    ///< for a field outside the record
+    SetField<T> set;
+
+    json value(const T& object) const
+    {
+        if (field == nullptr) return get(object);
+        const void* record = &object.record();
+        switch (field->kind) {
+        case zroi::FieldKind::text: {
+            std::string_view text = zroi::fieldText(*field, record);
+            return textJson(text.data(), text.size());
+        }
+        case zroi::FieldKind::integer: return zroi::fieldInteger(*field, record);
+        default:
+            return toHex(static_cast<const unsigned char*>(record) + field->offset, field->width);
+        }
+    }
 };
 
 bool intFromJson(const json& value, int32_t& number, std::string& error)
@@ -57,14 +83,7 @@ std::string codesText(const ZroErr& object, const Capture& capture)
     return text;
 }
 
-template <class T, ZroStr (T::*Get)() const> json getText(const T& object)
-{
-    ZroStr text = (object.*Get)();
-    return textJson(text.dataPointer(), text.length());
-}
-
-template <class T, void (T::*Set)(const char*)>
-int setText(T& object, const json& value, std::string& error, Capture&)
+template <class T, auto Set> int setText(T& object, const json& value, std::string& error, Capture&)
 {
     std::string bytes;
     if (!textFromJson(value, bytes, error)) return 2;
@@ -72,12 +91,7 @@ int setText(T& object, const json& value, std::string& error, Capture&)
     return 0;
 }
 
-template <class T, int32_t (T::*Get)() const> json getInteger(const T& object)
-{
-    return (object.*Get)();
-}
-
-template <class T, void (T::*Set)(int32_t)>
+template <class T, auto Set>
 int setInteger(T& object, const json& value, std::string& error, Capture&)
 {
     int32_t number = 0;
@@ -87,7 +101,7 @@ int setInteger(T& object, const json& value, std::string& error, Capture&)
 }
 
 /// A setter with a result: its refusal is the class's, reported with its codes.
-template <class T, unsigned char (T::*Set)(int32_t)>
+template <class T, auto Set>
 int setCheckedInteger(T& object, const json& value, std::string& error, Capture& capture)
 {
     int32_t number = 0;
@@ -96,12 +110,6 @@ int setCheckedInteger(T& object, const json& value, std::string& error, Capture&
     if ((object.*Set)(number)) return 0;
     error = "the class refuses " + std::to_string(number) + ": " + codesText(object, capture);
     return 2;
-}
-
-template <class T, ZroBin (T::*Get)() const> json getBinary(const T& object)
-{
-    ZroBin value = (object.*Get)();
-    return toHex(value.dataPointer(), value.dataLength());
 }
 
 template <class T, unsigned char (T::*Set)(const ZroBin&)>
@@ -117,171 +125,167 @@ int setBinary(T& object, const json& value, std::string& error, Capture& capture
     return 2;
 }
 
-// One line per field in the tables below; the JSON name is the getter's.
-#define ZRO_TEXT(T, get, set)                                                         \
-    {                                                                                 \
-#get, Type::Text, Role::Plain, &getText < T, &T::get>, &setText < T, &T::set> \
-    }
-#define ZRO_TEXT_RO(T, get)                                               \
-    {                                                                     \
-#get, Type::Text, Role::ReadOnly, &getText < T, &T::get>, nullptr \
-    }
-#define ZRO_INT(T, get, set)                                                                   \
-    {                                                                                          \
-#get, Type::Integer, Role::Plain, &getInteger < T, &T::get>, &setInteger < T, &T::set> \
-    }
-#define ZRO_INT_CHECKED(T, get, set)                                                         \
-    {                                                                                        \
-#get, Type::Integer, Role::Plain, &getInteger < T, &T::get>, &setCheckedInteger < T, \
-            &T::set>                                                                         \
-    }
-#define ZRO_INT_RO(T, get)                                                      \
-    {                                                                           \
-#get, Type::Integer, Role::ReadOnly, &getInteger < T, &T::get>, nullptr \
-    }
-#define ZRO_BIN(T, get, set)                                                                \
-    {                                                                                       \
-#get, Type::Binary, Role::Plain, &getBinary < T, &T::get>, &setBinary < T, &T::set> \
-    }
-// The description of the data behind a header: compose sets it on the
-// message, and writeItem moves it into the header.
-#define ZRO_CHAIN_HEADER(T)                                                                      \
-    {"encoding", Type::Integer, Role::Chain, &getInteger<T, &T::encoding>, nullptr},             \
-        {"characterSet", Type::Integer, Role::Chain, &getInteger<T, &T::characterSet>, nullptr}, \
-    {                                                                                            \
-        "format", Type::Text, Role::Chain, &getText<T, &T::format>, nullptr                      \
-    }
+template <class T> struct Setter {
+    const char* name; ///< the getter's name, as the field table gives it
+    SetField<T> set;
+};
 
-template <class T> struct Fields;
+#define ZRO_SET_TEXT(T, get, set) \
+    Setter<T> { #get, &setText < T, &T::set> }
+#define ZRO_SET_INT(T, get, set) \
+    Setter<T> { #get, &setInteger < T, &T::set> }
+#define ZRO_SET_BIN(T, get, set) \
+    Setter<T> { #get, &setBinary < T, &T::set> }
 
-template <> struct Fields<ZroDlh> {
+/// What compose can set on a class, and the fields a class has outside its
+/// record (the reference header's four texts).
+template <class T> struct Setters;
+
+template <> struct Setters<ZroDlh> {
     static constexpr const char* className = "ZroDlh";
-    // The header flags of a dead-letter header are the object's, not the
-    // record's: they never reach the message, so they are not listed.
-    static const std::vector<Field<ZroDlh>>& list()
+    static std::vector<Setter<ZroDlh>> list()
     {
-        static const std::vector<Field<ZroDlh>> fields = {
-            ZRO_TEXT(ZroDlh, destinationQueueName, setDestinationQueueName),
-            ZRO_TEXT(ZroDlh, destinationQueueManagerName, setDestinationQueueManagerName),
-            ZRO_CHAIN_HEADER(ZroDlh),
-            ZRO_TEXT(ZroDlh, putApplicationName, setPutApplicationName),
-            ZRO_TEXT(ZroDlh, putDate, setPutDate),
-            ZRO_TEXT(ZroDlh, putTime, setPutTime),
-        };
-        return fields;
+        return {ZRO_SET_TEXT(ZroDlh, destinationQueueName, setDestinationQueueName),
+                ZRO_SET_TEXT(ZroDlh, destinationQueueManagerName, setDestinationQueueManagerName),
+                ZRO_SET_TEXT(ZroDlh, putApplicationName, setPutApplicationName),
+                ZRO_SET_TEXT(ZroDlh, putDate, setPutDate),
+                ZRO_SET_TEXT(ZroDlh, putTime, setPutTime)};
     }
 };
 
-template <> struct Fields<ZroKih> {
+template <> struct Setters<ZroKih> {
     static constexpr const char* className = "ZroKih";
-    static const std::vector<Field<ZroKih>>& list()
+    static std::vector<Setter<ZroKih>> list()
     {
-        static const std::vector<Field<ZroKih>> fields = {
-            ZRO_INT_CHECKED(ZroKih, version, setVersion),
-            ZRO_CHAIN_HEADER(ZroKih),
-            ZRO_INT(ZroKih, headerFlags, setHeaderFlags),
-            ZRO_INT_RO(ZroKih, bridgeReturnCode),
-            ZRO_INT_RO(ZroKih, bridgeCompletionCode),
-            ZRO_INT_RO(ZroKih, bridgeReasonCode),
-            ZRO_INT(ZroKih, UOWControl, setUOWControl),
-            ZRO_INT(ZroKih, getWaitInterval, setGetWaitInterval),
-            ZRO_INT(ZroKih, linkType, setLinkType),
-            ZRO_INT(ZroKih, outputDataLength, setOutputDataLength),
-            ZRO_INT(ZroKih, facilityKeepTime, setFacilityKeepTime),
-            ZRO_INT(ZroKih, ADSDescriptor, setADSDescriptor),
-            ZRO_INT(ZroKih, conversationalTask, setConversationalTask),
-            ZRO_INT_RO(ZroKih, taskEndStatus),
-            ZRO_BIN(ZroKih, facilityToken, setFacilityToken),
-            ZRO_TEXT_RO(ZroKih, function),
-            ZRO_TEXT_RO(ZroKih, bridgeAbendCode),
-            ZRO_TEXT(ZroKih, authenticator, setAuthenticator),
-            ZRO_TEXT(ZroKih, replyToFormat, setReplyToFormat),
-            ZRO_TEXT(ZroKih, transactionIdentifier, setTransactionIdentifier),
-            ZRO_TEXT(ZroKih, facilityLike, setFacilityLike),
-            ZRO_TEXT(ZroKih, attentionIdentifier, setAttentionIdentifier),
-            ZRO_TEXT(ZroKih, startCode, setStartCode),
-            ZRO_TEXT(ZroKih, bridgeCancelCode, setBridgeCancelCode),
-            ZRO_TEXT_RO(ZroKih, nextTransactionIdentifier),
-            ZRO_INT(ZroKih, cursorPosition, setCursorPosition),
-            ZRO_INT_RO(ZroKih, bridgeErrorOffset),
-        };
-        return fields;
+        return {Setter<ZroKih>{"version", &setCheckedInteger<ZroKih, &ZroKih::setVersion>},
+                ZRO_SET_INT(ZroKih, headerFlags, setHeaderFlags),
+                ZRO_SET_INT(ZroKih, UOWControl, setUOWControl),
+                ZRO_SET_INT(ZroKih, getWaitInterval, setGetWaitInterval),
+                ZRO_SET_INT(ZroKih, linkType, setLinkType),
+                ZRO_SET_INT(ZroKih, outputDataLength, setOutputDataLength),
+                ZRO_SET_INT(ZroKih, facilityKeepTime, setFacilityKeepTime),
+                ZRO_SET_INT(ZroKih, ADSDescriptor, setADSDescriptor),
+                ZRO_SET_INT(ZroKih, conversationalTask, setConversationalTask),
+                ZRO_SET_BIN(ZroKih, facilityToken, setFacilityToken),
+                ZRO_SET_TEXT(ZroKih, authenticator, setAuthenticator),
+                ZRO_SET_TEXT(ZroKih, replyToFormat, setReplyToFormat),
+                ZRO_SET_TEXT(ZroKih, transactionIdentifier, setTransactionIdentifier),
+                ZRO_SET_TEXT(ZroKih, facilityLike, setFacilityLike),
+                ZRO_SET_TEXT(ZroKih, attentionIdentifier, setAttentionIdentifier),
+                ZRO_SET_TEXT(ZroKih, startCode, setStartCode),
+                ZRO_SET_TEXT(ZroKih, bridgeCancelCode, setBridgeCancelCode),
+                ZRO_SET_INT(ZroKih, cursorPosition, setCursorPosition)};
     }
 };
 
-template <> struct Fields<ZroRih> {
+template <> struct Setters<ZroRih> {
     static constexpr const char* className = "ZroRih";
-    static const std::vector<Field<ZroRih>>& list()
+    static std::vector<Setter<ZroRih>> list()
     {
-        static const std::vector<Field<ZroRih>> fields = {
-            ZRO_CHAIN_HEADER(ZroRih),
-            ZRO_INT(ZroRih, headerFlags, setHeaderFlags),
-            ZRO_TEXT(ZroRih, logicalTerminalOverride, setLogicalTerminalOverride),
-            ZRO_TEXT(ZroRih, messageFormatServicesMapName, setMessageFormatServicesMapName),
-            ZRO_TEXT(ZroRih, replyToFormat, setReplyToFormat),
-            ZRO_TEXT(ZroRih, authenticator, setAuthenticator),
-            ZRO_BIN(ZroRih, transactionInstanceId, setTransactionInstanceId),
-        };
-        return fields;
+        return {ZRO_SET_INT(ZroRih, headerFlags, setHeaderFlags),
+                ZRO_SET_TEXT(ZroRih, logicalTerminalOverride, setLogicalTerminalOverride),
+                ZRO_SET_TEXT(ZroRih, messageFormatServicesMapName, setMessageFormatServicesMapName),
+                ZRO_SET_TEXT(ZroRih, replyToFormat, setReplyToFormat),
+                ZRO_SET_TEXT(ZroRih, authenticator, setAuthenticator),
+                ZRO_SET_BIN(ZroRih, transactionInstanceId, setTransactionInstanceId)};
     }
 };
 
-template <> struct Fields<ZroRfh> {
+template <> struct Setters<ZroRfh> {
     static constexpr const char* className = "ZroRfh";
-    static const std::vector<Field<ZroRfh>>& list()
+    static std::vector<Setter<ZroRfh>> list()
     {
-        static const std::vector<Field<ZroRfh>> fields = {
-            ZRO_CHAIN_HEADER(ZroRfh),
-            ZRO_INT(ZroRfh, headerFlags, setHeaderFlags),
-            ZRO_TEXT(ZroRfh, referenceType, setReferenceType),
-            ZRO_BIN(ZroRfh, instanceId, setInstanceId),
-            ZRO_TEXT(ZroRfh, sourceEnvironment, setSourceEnvironment),
-            ZRO_TEXT(ZroRfh, sourceName, setSourceName),
-            ZRO_TEXT(ZroRfh, destinationEnvironment, setDestinationEnvironment),
-            ZRO_TEXT(ZroRfh, destinationName, setDestinationName),
-        };
-        return fields;
+        return {ZRO_SET_INT(ZroRfh, headerFlags, setHeaderFlags),
+                ZRO_SET_TEXT(ZroRfh, referenceType, setReferenceType),
+                ZRO_SET_BIN(ZroRfh, instanceId, setInstanceId),
+                ZRO_SET_TEXT(ZroRfh, sourceEnvironment, setSourceEnvironment),
+                ZRO_SET_TEXT(ZroRfh, sourceName, setSourceName),
+                ZRO_SET_TEXT(ZroRfh, destinationEnvironment, setDestinationEnvironment),
+                ZRO_SET_TEXT(ZroRfh, destinationName, setDestinationName)};
     }
 };
 
-template <> struct Fields<ZroWih> {
+template <> struct Setters<ZroWih> {
     static constexpr const char* className = "ZroWih";
-    static const std::vector<Field<ZroWih>>& list()
+    static std::vector<Setter<ZroWih>> list()
     {
-        static const std::vector<Field<ZroWih>> fields = {
-            ZRO_CHAIN_HEADER(ZroWih),
-            ZRO_INT(ZroWih, headerFlags, setHeaderFlags),
-            ZRO_TEXT(ZroWih, serviceName, setServiceName),
-            ZRO_TEXT(ZroWih, serviceStep, setServiceStep),
-            ZRO_BIN(ZroWih, messageToken, setMessageToken),
-        };
-        return fields;
+        return {ZRO_SET_INT(ZroWih, headerFlags, setHeaderFlags),
+                ZRO_SET_TEXT(ZroWih, serviceName, setServiceName),
+                ZRO_SET_TEXT(ZroWih, serviceStep, setServiceStep),
+                ZRO_SET_BIN(ZroWih, messageToken, setMessageToken)};
     }
 };
 
-template <> struct Fields<ZroTrg> {
+template <> struct Setters<ZroTrg> {
     [[maybe_unused]] static constexpr const char* className = "ZroTrg"; // a body: no writeHeader
-    static const std::vector<Field<ZroTrg>>& list()
+    static std::vector<Setter<ZroTrg>> list()
     {
-        static const std::vector<Field<ZroTrg>> fields = {
-            ZRO_TEXT(ZroTrg, queueName, setQueueName),
-            ZRO_TEXT(ZroTrg, processName, setProcessName),
-            ZRO_TEXT(ZroTrg, triggerData, setTriggerData),
-            ZRO_TEXT(ZroTrg, applicationId, setApplicationId),
-            ZRO_TEXT(ZroTrg, environmentData, setEnvironmentData),
-            ZRO_TEXT(ZroTrg, userData, setUserData),
-        };
-        return fields;
+        return {ZRO_SET_TEXT(ZroTrg, queueName, setQueueName),
+                ZRO_SET_TEXT(ZroTrg, processName, setProcessName),
+                ZRO_SET_TEXT(ZroTrg, triggerData, setTriggerData),
+                ZRO_SET_TEXT(ZroTrg, applicationId, setApplicationId),
+                ZRO_SET_TEXT(ZroTrg, environmentData, setEnvironmentData),
+                ZRO_SET_TEXT(ZroTrg, userData, setUserData)};
     }
 };
 
-#undef ZRO_TEXT
-#undef ZRO_TEXT_RO
-#undef ZRO_INT
-#undef ZRO_INT_CHECKED
-#undef ZRO_INT_RO
-#undef ZRO_BIN
-#undef ZRO_CHAIN_HEADER
+#undef ZRO_SET_TEXT
+#undef ZRO_SET_INT
+#undef ZRO_SET_BIN
+
+template <class T, ZroStr (T::*Get)() const> json getText(const T& object)
+{
+    ZroStr text = (object.*Get)();
+    return textJson(text.dataPointer(), text.length());
+}
+
+/// The reference header's texts stand behind its record, not in it.
+template <class T> void addOutsideRecord(std::vector<Field<T>>&) {}
+template <> void addOutsideRecord(std::vector<Field<ZroRfh>>& fields)
+{
+    const std::pair<const char*, json (*)(const ZroRfh&)> texts[] = {
+        {"sourceEnvironment", &getText<ZroRfh, &ZroRfh::sourceEnvironment>},
+        {"sourceName", &getText<ZroRfh, &ZroRfh::sourceName>},
+        {"destinationEnvironment", &getText<ZroRfh, &ZroRfh::destinationEnvironment>},
+        {"destinationName", &getText<ZroRfh, &ZroRfh::destinationName>},
+    };
+    for (const auto& [name, get] : texts)
+        fields.push_back({name, Type::Text, Role::Plain, nullptr, get, nullptr});
+}
+
+template <class T> struct Fields {
+    static constexpr const char* className = Setters<T>::className;
+    static const std::vector<Field<T>>& list()
+    {
+        static const std::vector<Field<T>> fields = [] {
+            const std::vector<Setter<T>> setters = Setters<T>::list();
+            auto setterOf = [&](const char* name) -> SetField<T> {
+                for (const Setter<T>& s : setters)
+                    if (std::strcmp(s.name, name) == 0) return s.set;
+                return nullptr;
+            };
+            std::vector<Field<T>> all;
+            for (const zroi::Field& field : zroi::fields<T>()) {
+                if (field.accessor == nullptr) continue;
+                const Type type = field.kind == zroi::FieldKind::text      ? Type::Text
+                                  : field.kind == zroi::FieldKind::integer ? Type::Integer
+                                                                           : Type::Binary;
+                const bool chain = std::is_base_of<ZroHdr, T>::value &&
+                                   (std::strcmp(field.accessor, "encoding") == 0 ||
+                                    std::strcmp(field.accessor, "characterSet") == 0 ||
+                                    std::strcmp(field.accessor, "format") == 0);
+                SetField<T> set = chain ? nullptr : setterOf(field.accessor);
+                const Role role = chain ? Role::Chain : set ? Role::Plain : Role::ReadOnly;
+                all.push_back({field.accessor, type, role, &field, nullptr, set});
+            }
+            addOutsideRecord(all);
+            for (Field<T>& field : all)
+                if (field.field == nullptr) field.set = setterOf(field.name);
+            return all;
+        }();
+        return fields;
+    }
+};
 
 template <class T> std::vector<FieldInfo> fieldInfo()
 {
@@ -306,7 +310,7 @@ template <class T> std::string fieldNames()
 template <class T> json renderFields(const T& object)
 {
     json fields = json::object();
-    for (const Field<T>& field : Fields<T>::list()) fields[field.name] = field.get(object);
+    for (const Field<T>& field : Fields<T>::list()) fields[field.name] = field.value(object);
     return fields;
 }
 
@@ -368,7 +372,7 @@ int applyFields(T& object, const char* className, const json& fields, std::strin
         // A field that already reads as asked keeps its bytes: a default of
         // blanks, which its getter shows as "", would become NUL bytes
         // through a setter that pads with NUL.
-        if (holdsWanted(field.type, fields[field.name], field.get(object))) continue;
+        if (holdsWanted(field.type, fields[field.name], field.value(object))) continue;
         std::string why;
         if (field.set(object, fields[field.name], why, capture) != 0) {
             error = std::string(className) + " field \"" + field.name + "\": " + why;
@@ -378,7 +382,7 @@ int applyFields(T& object, const char* className, const json& fields, std::strin
     for (const Field<T>& field : list) {
         if (field.role == Role::Chain || !fields.contains(field.name)) continue;
         const json& wanted = fields[field.name];
-        json held = field.get(object);
+        json held = field.value(object);
         if (holdsWanted(field.type, wanted, held)) continue;
         if (field.role == Role::ReadOnly) {
             error = std::string(className) + " field \"" + field.name +
@@ -595,18 +599,9 @@ json characterForm(ZroTrg& trigger)
     std::memset(&form, 0, sizeof form);
     trigger.copyOut(&form);
     json fields = json::object();
-#define ZRO_TMC2(member) fields[#member] = textJson(form.member, sizeof form.member)
-    ZRO_TMC2(strucId);
-    ZRO_TMC2(version);
-    ZRO_TMC2(queueName);
-    ZRO_TMC2(processName);
-    ZRO_TMC2(triggerData);
-    ZRO_TMC2(spareInteger);
-    ZRO_TMC2(applId);
-    ZRO_TMC2(environmentData);
-    ZRO_TMC2(userData);
-    ZRO_TMC2(trailingText);
-#undef ZRO_TMC2
+    for (const zroi::Field& field : zroi::fields<ZRTMC2>())
+        fields[field.name] =
+            textJson(reinterpret_cast<const char*>(&form) + field.offset, field.width);
     return fields;
 }
 
