@@ -20,10 +20,117 @@ ZroStr failedString(const char* value)
 }
 
 const char CONSTRUCT_NO_STORAGE[] = "ZroString::ZroString (warning): storage not available";
+const char CONCATENATE_NO_STORAGE[] = "ZroString::concatenate (warning): storage not available";
 const char SETSTORAGE_NO_STORAGE[] = "ZroString::setStorage (error): storage not available";
 } // namespace
 
 using ZroStrTest = ZroTest;
+
+TEST_F(ZroStrTest, ConstructionFromTextAndCharacters)
+{
+    ZroStr none(static_cast<const char*>(nullptr)), blank("");
+    EXPECT_EQ(none.length(), 0u);
+    EXPECT_EQ(none.dataPointer(), nullptr);
+    EXPECT_EQ(blank.dataPointer(), nullptr);
+    ZroStr nul('\0');
+    EXPECT_EQ(nul.length(), 0u);
+    EXPECT_EQ(nul.storageSize(), 2u);
+    ZroStr x('x');
+    EXPECT_EQ(text(x), "x");
+    EXPECT_EQ(x.storageSize(), 2u);
+    ZroStr abc("abc");
+    EXPECT_EQ(abc.length(), 3u);
+    EXPECT_EQ(abc.storageSize(), 4u);
+    expectCodes(abc, 0, 0);
+    expectNoText();
+}
+
+TEST_F(ZroStrTest, ConstructionFromBytes)
+{
+    const char bytes[] = {'a', '\0', 'b'};
+    ZroStr shown(bytes, 3);
+    EXPECT_EQ(text(shown), "a.b");
+    EXPECT_EQ(shown.length(), 3u);
+    ZroStr empty(nullptr, 0);
+    EXPECT_EQ(empty.dataPointer(), nullptr);
+    expectCodes(empty, 0, 0);
+    expectNoText();
+
+    ZroStr missing(nullptr, 5);
+    expectOnlyText(45, "ZroString::pasteIn (error): null pointer");
+    expectCodes(missing, 2, 6108);
+    EXPECT_EQ(missing.dataPointer(), nullptr);
+
+    // length + 1 is not a 32-bit number: refused before anything is read.
+    clearEvents();
+    ZroStr huge(bytes, 4294967295u);
+    expectOnlyText(45, "ZroString::pasteIn (error): storage not available");
+    expectCodes(huge, 2, 2071);
+    EXPECT_EQ(huge.dataPointer(), nullptr);
+
+    clearEvents();
+    refuse(bytes + 2, 1, 1);
+    ZroStr unreadable(bytes, 3);
+    expectOnlyText(62, "ZroError::checkReadPointer (error): buffer error");
+    expectCodes(unreadable, 2, 2004);
+    EXPECT_EQ(unreadable.dataPointer(), nullptr);
+}
+
+TEST_F(ZroStrTest, ConstructionWithoutStorage)
+{
+    failAllocation(1);
+    ZroStr s("abc");
+    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
+    expectCodes(s, 1, 2071);
+    EXPECT_EQ(s.dataPointer(), nullptr);
+
+    clearEvents();
+    failAllocation(1);
+    ZroStr c('c');
+    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
+    expectCodes(c, 1, 2071);
+    EXPECT_EQ(c.length(), 0u);
+
+    clearEvents();
+    failAllocation(1);
+    ZroStr bytes("xyz", 3u);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(bytes, 2, 2071);
+    EXPECT_EQ(bytes.dataPointer(), nullptr);
+}
+
+TEST_F(ZroStrTest, CopiesKeepStorageSizeAndCodes)
+{
+    const char field[] = {'a', 'b', 'c', '\0', 'd', 'e', 'f'};
+    ZroStr source;
+    source.set(field, 7);
+    source.set(nullptr, 1); // 2/6108, text kept
+    ZroStr copy(source);
+    EXPECT_EQ(text(copy), "abc");
+    EXPECT_EQ(copy.storageSize(), 7u);
+    EXPECT_EQ(std::memcmp(copy.dataPointer(), field, 7), 0);
+    expectCodes(copy, 2, 6108);
+    ZroStr assigned("zz");
+    assigned = source;
+    EXPECT_EQ(assigned.storageSize(), 7u);
+    expectCodes(assigned, 2, 6108);
+    const ZroStr& same = assigned;
+    assigned = same;
+    EXPECT_EQ(text(assigned), "abc");
+
+    // Without storage: the copy is empty, the assigned string keeps its text.
+    clearEvents();
+    failAllocation(1);
+    ZroStr failedCopy(source);
+    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
+    expectCodes(failedCopy, 2, 2071);
+    EXPECT_EQ(failedCopy.dataPointer(), nullptr);
+    ZroStr kept("kept");
+    failAllocation(1);
+    kept = source;
+    expectCodes(kept, 2, 2071);
+    EXPECT_EQ(text(kept), "kept");
+}
 
 TEST_F(ZroStrTest, SetStorage)
 {
@@ -49,6 +156,29 @@ TEST_F(ZroStrTest, SetStorage)
     expectCodes(t, 2, 2071);
     EXPECT_EQ(text(t), "text");
     EXPECT_EQ(t.storageSize(), 5u);
+}
+
+TEST_F(ZroStrTest, SetFromFields)
+{
+    ZroStr s;
+    EXPECT_EQ(s.set("abcdef", 3), 1);
+    EXPECT_EQ(text(s), "abc");
+    EXPECT_EQ(s.storageSize(), 4u);
+    const char withNul[] = {'a', 'b', 'c', '\0', 'd', 'e', 'f'};
+    EXPECT_EQ(s.set(withNul, 7), 1);
+    EXPECT_EQ(text(s), "abc");
+    EXPECT_EQ(s.storageSize(), 7u);
+    std::string queue = "QUEUE" + std::string(43, ' ');
+    EXPECT_EQ(s.set(queue.data(), 48), 1);
+    EXPECT_EQ(s.length(), 48u);
+    EXPECT_EQ(s.storageSize(), 49u);
+    EXPECT_EQ(text(s), queue);
+    // From its own text.
+    EXPECT_EQ(s.set(s.dataPointer() + 1, 4), 1);
+    EXPECT_EQ(text(s), "UEUE");
+    EXPECT_EQ(s.set(nullptr, 0), 1);
+    EXPECT_EQ(s.dataPointer(), nullptr);
+    expectNoText();
 }
 
 TEST_F(ZroStrTest, SetFailures)
@@ -130,6 +260,105 @@ TEST_F(ZroStrTest, Operators)
     expectNoText();
 }
 
+TEST_F(ZroStrTest, AppendingTakesTheCodesAndSizeOfTheConcatenation)
+{
+    ZroStr s = failedString("ab");
+    s.setStorage(20);
+    expectCodes(s, 2, 6108);
+    s += 'z';
+    expectCodes(s, 0, 0);
+    EXPECT_EQ(text(s), "abz");
+    EXPECT_EQ(s.storageSize(), 4u);
+
+    ZroStr t = failedString("ab");
+    t.setStorage(20);
+    t += static_cast<const char*>(nullptr);
+    expectCodes(t, 0, 0);
+    EXPECT_EQ(t.storageSize(), 3u);
+
+    ZroStr u = failedString("ab");
+    ZroStr sum = u + "c";
+    expectCodes(sum, 0, 0);
+}
+
+TEST_F(ZroStrTest, ConcatenationWithoutStorage)
+{
+    // Runs `op` with its n-th allocation failing and checks the one text it
+    // writes and the string it leaves (`expected` nullptr: empty, without
+    // storage, 1/2071; otherwise that text with 0/0).
+    const auto failing = [this](unsigned long n, const std::function<ZroStr()>& op,
+                                unsigned function, const char* trace, const char* expected) {
+        clearEvents();
+        failAllocation(n);
+        const ZroStr result = op();
+        expectOnlyText(function, trace);
+        if (expected == nullptr) {
+            expectCodes(result, 1, 2071);
+            EXPECT_EQ(result.dataPointer(), nullptr);
+        } else {
+            expectCodes(result, 0, 0);
+            EXPECT_EQ(text(result), expected);
+        }
+    };
+    ZroStr a("abc"), d("d");
+    const auto plusString = [&] { return a + d; };
+    failing(1, plusString, 74, CONCATENATE_NO_STORAGE, nullptr);
+    expectCodes(a, 0, 0);
+    EXPECT_EQ(text(a), "abc");
+
+    // A text operand works on a copy of the string. Without storage for the
+    // copy, the copy warns through setStorage and the text is then added to
+    // an empty string (the result carries the codes of that concatenation);
+    // without storage for the text made into a string, the copy is the
+    // result; without storage for the concatenation, the result is empty.
+    const auto plusText = [&] { return a + "d"; };
+    failing(1, plusText, 47, SETSTORAGE_NO_STORAGE, "d");
+    failing(2, plusText, 73, CONSTRUCT_NO_STORAGE, "abc");
+    failing(3, plusText, 74, CONCATENATE_NO_STORAGE, nullptr);
+
+    // += of a text whose string gets no storage appends nothing: the string
+    // takes the codes of its concatenation with an empty text. += passes the
+    // concatenation's warning on, and the string ends empty.
+    const auto append = [](ZroStr& s, const char* more) {
+        return [&s, more] {
+            s += more;
+            return std::move(s);
+        };
+    };
+    ZroStr t = failedString("t"), u("u"), v("v");
+    failing(1, append(t, "uv"), 73, CONSTRUCT_NO_STORAGE, "t");
+    failing(2, append(u, "vw"), 74, CONCATENATE_NO_STORAGE, nullptr);
+    const auto appendCharacter = [&] {
+        v += 'x';
+        return std::move(v);
+    };
+    failing(1, appendCharacter, 74, CONCATENATE_NO_STORAGE, nullptr);
+
+    // A number is appended as its text: the text's string, then the
+    // concatenation.
+    const auto pasteNumber = [](ZroStr& s) {
+        return [&s] {
+            EXPECT_EQ(s.pasteIn(12L), 1);
+            return std::move(s);
+        };
+    };
+    ZroStr b("b"), b2("b");
+    failing(1, pasteNumber(b), 73, CONSTRUCT_NO_STORAGE, "b");
+    failing(2, pasteNumber(b2), 74, CONCATENATE_NO_STORAGE, nullptr);
+
+    // + of a character concatenates directly; + of a number works on a copy
+    // (allocations: the copy, the number's text, the concatenation).
+    ZroStr c("c");
+    const auto plusCharacter = [&] { return c + 'x'; };
+    const auto plusLong = [&] { return c + 5L; };
+    const auto plusDouble = [&] { return c + 2.5; };
+    failing(1, plusCharacter, 74, CONCATENATE_NO_STORAGE, nullptr);
+    failing(1, plusLong, 47, SETSTORAGE_NO_STORAGE, "5");
+    failing(1, plusDouble, 47, SETSTORAGE_NO_STORAGE, "2.500000");
+    failing(3, plusLong, 74, CONCATENATE_NO_STORAGE, nullptr);
+    failing(3, plusDouble, 74, CONCATENATE_NO_STORAGE, nullptr);
+}
+
 TEST_F(ZroStrTest, Substrings)
 {
     ZroStr abc("abc");
@@ -155,56 +384,17 @@ TEST_F(ZroStrTest, Substrings)
     EXPECT_EQ(none.dataPointer(), nullptr);
 }
 
-TEST_F(ZroStrTest, ConstructionFromBytes)
+TEST_F(ZroStrTest, MovesTakeTheStorage)
 {
-    const char bytes[] = {'a', '\0', 'b'};
-    ZroStr shown(bytes, 3);
-    EXPECT_EQ(text(shown), "a.b");
-    EXPECT_EQ(shown.length(), 3u);
-    ZroStr empty(nullptr, 0);
-    EXPECT_EQ(empty.dataPointer(), nullptr);
-    expectCodes(empty, 0, 0);
-    expectNoText();
-
-    ZroStr missing(nullptr, 5);
-    expectOnlyText(45, "ZroString::pasteIn (error): null pointer");
-    expectCodes(missing, 2, 6108);
-    EXPECT_EQ(missing.dataPointer(), nullptr);
-
-    // length + 1 is not a 32-bit number: refused before anything is read.
-    clearEvents();
-    ZroStr huge(bytes, 4294967295u);
-    expectOnlyText(45, "ZroString::pasteIn (error): storage not available");
-    expectCodes(huge, 2, 2071);
-    EXPECT_EQ(huge.dataPointer(), nullptr);
-
-    clearEvents();
-    refuse(bytes + 2, 1, 1);
-    ZroStr unreadable(bytes, 3);
-    expectOnlyText(62, "ZroError::checkReadPointer (error): buffer error");
-    expectCodes(unreadable, 2, 2004);
-    EXPECT_EQ(unreadable.dataPointer(), nullptr);
-}
-
-TEST_F(ZroStrTest, ConstructionWithoutStorage)
-{
-    failAllocation(1);
-    ZroStr s("abc");
-    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
-    expectCodes(s, 1, 2071);
+    ZroStr s = failedString("moved");
+    const char* storage = s.dataPointer();
+    ZroStr t(static_cast<ZroStr&&>(s));
+    EXPECT_EQ(t.dataPointer(), storage);
+    expectCodes(t, 2, 6108);
     EXPECT_EQ(s.dataPointer(), nullptr);
-
-    clearEvents();
-    failAllocation(1);
-    ZroStr c('c');
-    expectOnlyText(73, CONSTRUCT_NO_STORAGE);
-    expectCodes(c, 1, 2071);
-    EXPECT_EQ(c.length(), 0u);
-
-    clearEvents();
-    failAllocation(1);
-    ZroStr bytes("xyz", 3u);
-    expectOnlyText(47, SETSTORAGE_NO_STORAGE);
-    expectCodes(bytes, 2, 2071);
-    EXPECT_EQ(bytes.dataPointer(), nullptr);
+    ZroStr u("old");
+    u = static_cast<ZroStr&&>(t);
+    EXPECT_EQ(u.dataPointer(), storage);
+    u = static_cast<ZroStr&&>(u);
+    EXPECT_EQ(text(u), "moved");
 }
