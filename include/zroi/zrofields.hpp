@@ -99,6 +99,14 @@ public:
             if (name == fields_[i].name) return &fields_[i];
         return nullptr;
     }
+    /// The field of that member name, by value; a name the table lacks is
+    /// not a constant (so a lookup made when compiling fails to compile).
+    constexpr Field named(std::string_view name) const
+    {
+        for (std::size_t i = 0; i < size_; ++i)
+            if (name == fields_[i].name) return fields_[i];
+        throw "no such field";
+    }
     /// Bytes of the record the table describes (of its fixed part for ZRRMH;
     /// 80 for ZroGmo, which holds version 2 of ZRGMO).
     constexpr uint32_t recordLength() const noexcept { return recordLength_; }

@@ -39,19 +39,19 @@ void put(const zroi::Field& field, void* record, const char* text);
 // when compiled. The class gives record() and mutableRecord(). The field is
 // the record's member of the getter's name; the _OF forms name the member
 // where it differs.
-#define ZROFIELD_TEXT_GETTER_OF(Class, getter, member)                                    \
-    ZroStr Class::getter() const                                                          \
-    {                                                                                     \
-        static constexpr const zroi::Field* field = zroi::fields<Class>().find(#member);  \
-        static_assert(field != nullptr && field->kind == zroi::FieldKind::text, #member); \
-        return zrofield::get(*field, &record());                                          \
+#define ZROFIELD_TEXT_GETTER_OF(Class, getter, member)                             \
+    ZroStr Class::getter() const                                                   \
+    {                                                                              \
+        static constexpr zroi::Field field = zroi::fields<Class>().named(#member); \
+        static_assert(field.kind == zroi::FieldKind::text, #member);               \
+        return zrofield::get(field, &record());                                    \
     }
-#define ZROFIELD_TEXT_OF(Class, getter, setter, member)                                  \
-    ZROFIELD_TEXT_GETTER_OF(Class, getter, member)                                       \
-    void Class::setter(const char* text)                                                 \
-    {                                                                                    \
-        static constexpr const zroi::Field* field = zroi::fields<Class>().find(#member); \
-        zrofield::put(*field, &mutableRecord(), text);                                   \
+#define ZROFIELD_TEXT_OF(Class, getter, setter, member)                            \
+    ZROFIELD_TEXT_GETTER_OF(Class, getter, member)                                 \
+    void Class::setter(const char* text)                                           \
+    {                                                                              \
+        static constexpr zroi::Field field = zroi::fields<Class>().named(#member); \
+        zrofield::put(field, &mutableRecord(), text);                              \
     }
 #define ZROFIELD_TEXT_GETTER(Class, getter) ZROFIELD_TEXT_GETTER_OF(Class, getter, getter)
 #define ZROFIELD_TEXT(Class, getter, setter) ZROFIELD_TEXT_OF(Class, getter, setter, getter)
