@@ -12,12 +12,9 @@
 // reference header's variable parts, the dead-letter header's flags, which
 // are the object's and not the record's).
 //
-//     class ZroWih : public ZroHdrFrame<ZroWih, ZRWIH> {
-//     public:
-//         ZroWih() noexcept;                  // the record's defaults
-//         ZroStr serviceName() const;         // its own fields
-//         ...
-//     };
+// ZroWih, for one, is declared as `class ZroWih : public ZroHdrFrame<ZroWih,
+// ZRWIH>` and declares nothing but its constructor (the record's defaults)
+// and the accessors of its own fields.
 //
 // The frame's operations are compiled into the library once per header
 // class; a program sees them as that class's own.
