@@ -205,14 +205,14 @@ int formatConversion(const char*& p, double value, char* to, unsigned room) noex
 {
     // The conversion is rebuilt from what was read, so that nothing but
     // these pieces ever reaches snprintf.
-    char spec[24] = "%";
+    char directive[24] = "%";
     unsigned n = 1;
     static const char FLAGS[] = "-+ #0";
     bool flags[sizeof FLAGS - 1] = {};
     for (const char* flag; *p != '\0' && (flag = std::strchr(FLAGS, *p)) != nullptr; ++p)
         flags[flag - FLAGS] = true;
     for (unsigned i = 0; i < sizeof flags; ++i)
-        if (flags[i]) spec[n++] = FLAGS[i];
+        if (flags[i]) directive[n++] = FLAGS[i];
     // A text is at least as wide as its width, and f, e and a (or any with
     // '#') at least as long as the precision asks: too long for the room.
     const unsigned width = readNumber(p, room);
@@ -229,15 +229,16 @@ int formatConversion(const char*& p, double value, char* to, unsigned room) noex
     if (!trimmed && precision > static_cast<int>(room)) return -1;
     if (precision > static_cast<int>(G_PRECISION_ENOUGH)) precision = G_PRECISION_ENOUGH;
     if (width > 0)
-        n += static_cast<unsigned>(std::snprintf(spec + n, sizeof spec - n, "%u", width));
+        n += static_cast<unsigned>(std::snprintf(directive + n, sizeof directive - n, "%u", width));
     if (precision >= 0)
-        n += static_cast<unsigned>(std::snprintf(spec + n, sizeof spec - n, ".%d", precision));
-    if (longDouble) spec[n++] = 'L';
-    spec[n++] = *p;
-    spec[n] = '\0';
+        n += static_cast<unsigned>(
+            std::snprintf(directive + n, sizeof directive - n, ".%d", precision));
+    if (longDouble) directive[n++] = 'L';
+    directive[n++] = *p;
+    directive[n] = '\0';
     const int length = longDouble
-                           ? std::snprintf(to, room + 1, spec, static_cast<long double>(value))
-                           : std::snprintf(to, room + 1, spec, value);
+                           ? std::snprintf(to, room + 1, directive, static_cast<long double>(value))
+                           : std::snprintf(to, room + 1, directive, value);
     return length >= 0 && static_cast<unsigned>(length) <= room ? length : -1;
 }
 #pragma GCC diagnostic pop
