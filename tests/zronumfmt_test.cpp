@@ -1,4 +1,5 @@
 // ZroStr::pasteIn(double, format): which formats are used, and what they give.
+#include <cmath>
 #include <string>
 
 #include "zroi/zrostr.hpp"
@@ -35,6 +36,11 @@ TEST_F(ZroStrFormatTest, OneFloatingConversionIsFormattedAndNothingElse)
         {"%.2f", 2.5, "2.50"},
         {"v=%-+12.3e%%", 2.5, "v=+2.500e+00  %"},
         {"%%%.f%%", 1.5, "%2%"},
+        // Infinity and NaN ignore the precision, however large.
+        {"%#.40g", -INFINITY, "-inf"},
+        {",%-+#2.020g", -NAN, ",-nan"},
+        {"%.30f", NAN, "nan"},
+        {"%.30E", INFINITY, "INF"},
         // Well formed, but more than 19 characters.
         {"%20f", 1.5, nullptr},
         {"%999999999999f", 1.0, nullptr},

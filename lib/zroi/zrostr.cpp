@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cctype>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -213,8 +214,9 @@ int formatConversion(const char*& p, double value, char* to, unsigned room) noex
         flags[flag - FLAGS] = true;
     for (unsigned i = 0; i < sizeof flags; ++i)
         if (flags[i]) directive[n++] = FLAGS[i];
-    // A text is at least as wide as its width, and f, e and a (or any with
-    // '#') at least as long as the precision asks: too long for the room.
+    // A text is at least as wide as its width, and a finite value's f, e
+    // and a text (or any with '#') at least as long as the precision asks:
+    // too long for the room. Infinity and NaN ignore the precision.
     const unsigned width = readNumber(p, room);
     if (width > room) return -1;
     int precision = -1;
@@ -226,7 +228,7 @@ int formatConversion(const char*& p, double value, char* to, unsigned room) noex
     if (*p == 'l' || *p == 'L') ++p;
     if (*p == '\0' || std::strchr("fFeEgGaA", *p) == nullptr) return -1;
     const bool trimmed = (*p == 'g' || *p == 'G') && !flags[3];
-    if (!trimmed && precision > static_cast<int>(room)) return -1;
+    if (!trimmed && precision > static_cast<int>(room) && std::isfinite(value)) return -1;
     if (precision > static_cast<int>(G_PRECISION_ENOUGH)) precision = G_PRECISION_ENOUGH;
     if (width > 0)
         n += static_cast<unsigned>(std::snprintf(directive + n, sizeof directive - n, "%u", width));
