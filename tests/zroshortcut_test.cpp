@@ -14,7 +14,7 @@
 
 namespace {
 
-class ZroQuietTest : public ZroTest {
+class ZroShortcutTest : public ZroTest {
 protected:
     // Runs `run` traced, then quiet; both must give the same.
     template <class F> void expectSameQuiet(F run)
@@ -41,7 +41,7 @@ std::string whole(const ZroStr& s)
 // A string body measured while it is copied: texts around the 64-byte rounds
 // of the copy, NULs inside; the user buffer is compared whole, so a byte
 // written beyond the text would show.
-TEST_F(ZroQuietTest, StringBodyCopiedUpToItsNul)
+TEST_F(ZroShortcutTest, StringBodyCopiedUpToItsNul)
 {
     expectSameQuiet([] {
         std::vector<std::string> seen;
@@ -74,7 +74,7 @@ TEST_F(ZroQuietTest, StringBodyCopiedUpToItsNul)
 
 // Reference header texts read into reused strings whose storage is missing,
 // fits the text with a NUL, fits it, or is a byte long; NULs put inside.
-TEST_F(ZroQuietTest, ReferenceTextsIntoReusedStrings)
+TEST_F(ZroShortcutTest, ReferenceTextsIntoReusedStrings)
 {
     expectSameQuiet([] {
         std::vector<std::string> seen;
@@ -108,7 +108,7 @@ TEST_F(ZroQuietTest, ReferenceTextsIntoReusedStrings)
 
 // fieldText of every text field of a dead-letter header against a byte loop,
 // over contents with NULs and blanks at every place of each field.
-TEST(ZroFieldTextTest, EveryPlaceOfNulAndBlank)
+TEST(ZroShortcutFieldTest, EveryPlaceOfNulAndBlank)
 {
     for (const zroi::Field& field : zroi::fields<ZRDLH>()) {
         if (field.kind != zroi::FieldKind::text) continue;

@@ -92,6 +92,23 @@ inline void move(char* to, const char* from, unsigned n) noexcept
     }
 }
 
+#if defined(__SSE2__)
+/// Copies the 16 * V bytes at `from` to `to` when none of them is NUL
+/// (true); otherwise writes nothing (false).
+template <unsigned V> inline bool copyRound(char* to, const char* from) noexcept
+{
+    __m128i bytes[V];
+    __m128i least = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    for (unsigned k = 0; k < V; ++k) {
+        bytes[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from) + k);
+        least = _mm_min_epu8(least, bytes[k]);
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0) return false;
+    for (unsigned k = 0; k < V; ++k) _mm_storeu_si128(reinterpret_cast<__m128i*>(to) + k, bytes[k]);
+    return true;
+}
+#endif
+
 /// Copies the bytes of the `n` at `from` that come before the first NUL
 /// among them to `to` and returns how many: memchr and memcpy in one pass,
 /// so that a long text is read from memory once. Reads only those `n` bytes
@@ -103,20 +120,9 @@ inline unsigned copyToNul(char* to, const char* from, unsigned n) noexcept
 {
     unsigned i = 0;
 #if defined(__SSE2__)
-    // Sixty-four bytes a round while none of them is NUL.
-    const __m128i zero = _mm_setzero_si128();
-    for (; n - i >= 64; i += 64) {
-        const auto* at = reinterpret_cast<const __m128i*>(from + i);
-        const __m128i a = _mm_loadu_si128(at), b = _mm_loadu_si128(at + 1),
-                      c = _mm_loadu_si128(at + 2), d = _mm_loadu_si128(at + 3);
-        const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0) break;
-        auto* into = reinterpret_cast<__m128i*>(to + i);
-        _mm_storeu_si128(into, a);
-        _mm_storeu_si128(into + 1, b);
-        _mm_storeu_si128(into + 2, c);
-        _mm_storeu_si128(into + 3, d);
-    }
+    // 128 bytes a round while none of them is NUL, then 64 once.
+    for (; n - i >= 128 && copyRound<8>(to + i, from + i); i += 128) {}
+    if (n - i >= 64 && copyRound<4>(to + i, from + i)) i += 64;
 #endif
     // The rest, fewer than 64 bytes or the round that holds the NUL (and
     // everything, 64 bytes at a time, where there is no SSE2).
