@@ -209,10 +209,22 @@ protected:
     const Side& side = GetParam();
     ChannelProbe channel;
 
-    char* names() { return channel.record().*side.names; }
-    char* data() { return channel.record().*side.data; }
-    std::string nameEntry(unsigned i) { return at(names() + i * NAME, NAME); }
-    std::string dataEntry(unsigned i) { return at(data() + i * DATA, DATA); }
+    // Both lists of the direction: every name entry, then every user data entry.
+    std::string lists()
+    {
+        const ZRCD& r = channel.record();
+        const unsigned n = side.count(channel);
+        return at(r.*side.names, n * NAME) + "|" + at(r.*side.data, n * DATA);
+    }
+    static std::string expected(std::vector<std::string> names, std::vector<std::string> data)
+    {
+        data.resize(names.size());
+        std::string all;
+        for (const std::string& name : names) all += padded(name, NAME);
+        all += "|";
+        for (const std::string& text : data) all += padded(text, DATA);
+        return all;
+    }
     unsigned char setNames(std::vector<const char*> list)
     {
         return side.setExitNames(channel, static_cast<unsigned>(list.size()), list.data());
@@ -221,15 +233,7 @@ protected:
     {
         return side.setUserDataList(channel, static_cast<unsigned>(list.size()), list.data());
     }
-    void expectDirectionEmpty()
-    {
-        EXPECT_EQ(side.count(channel), 0u);
-        EXPECT_EQ(names(), nullptr);
-        EXPECT_EQ(data(), nullptr);
-    }
 };
-
-const std::string NO_DATA(DATA, '\0');
 
 } // namespace
 
@@ -243,49 +247,38 @@ INSTANTIATE_TEST_SUITE_P(BothDirections, ZroChlExitsTest,
 TEST_P(ZroChlExitsTest, NamesSizeBothListsAndClearTheUserData)
 {
     EXPECT_EQ(setNames({"A", "B"}), 1);
-    EXPECT_EQ(side.count(channel), 2u);
-    EXPECT_EQ(nameEntry(0) + nameEntry(1), padded("A", NAME) + padded("B", NAME));
-    EXPECT_EQ(dataEntry(0) + dataEntry(1), NO_DATA + NO_DATA);
-    EXPECT_EQ(textOf(side.exitName(channel)), "A");
-
-    // User data: entry 0 set, entry 1 all NUL; then both.
-    EXPECT_EQ(setData({"data0"}), 1);
-    EXPECT_EQ(dataEntry(0) + dataEntry(1), padded("data0", DATA) + NO_DATA);
-    EXPECT_EQ(textOf(side.userData(channel)), "data0");
+    EXPECT_EQ(lists(), expected({"A", "B"}, {}));
+    EXPECT_EQ(setData({"data0"}), 1); // entry 1 stays all NUL
+    EXPECT_EQ(lists(), expected({"A", "B"}, {"data0"}));
+    EXPECT_EQ(textOf(side.exitName(channel)) + textOf(side.userData(channel)), "Adata0");
     EXPECT_EQ(setData({"x", "y"}), 1);
-    EXPECT_EQ(dataEntry(1), padded("y", DATA));
+    EXPECT_EQ(lists(), expected({"A", "B"}, {"x", "y"}));
 
     // The same count keeps both blocks but clears every user data entry.
-    char* nameBlock = names();
-    char* dataBlock = data();
+    const char* blocks[] = {channel.record().*side.names, channel.record().*side.data};
     EXPECT_EQ(setNames({"C", "D"}), 1);
-    EXPECT_EQ(names(), nameBlock);
-    EXPECT_EQ(data(), dataBlock);
-    EXPECT_EQ(nameEntry(0), padded("C", NAME));
-    EXPECT_EQ(dataEntry(0) + dataEntry(1), NO_DATA + NO_DATA);
-
-    // Another count replaces both blocks; a name as wide as its entry has no NUL.
-    std::string wide(NAME, 'w');
+    EXPECT_EQ(lists(), expected({"C", "D"}, {}));
+    EXPECT_EQ(channel.record().*side.names, blocks[0]);
+    EXPECT_EQ(channel.record().*side.data, blocks[1]);
+    // Another count replaces both; a name as wide as its entry has no NUL.
+    const std::string wide(NAME, 'w');
     EXPECT_EQ(setNames({"E", "F", wide.c_str()}), 1);
-    EXPECT_EQ(side.count(channel), 3u);
-    EXPECT_EQ(nameEntry(2), wide);
-    EXPECT_EQ(dataEntry(2), NO_DATA);
-    expectNoText();
-    expectCodes(channel, 0, 0);
-
-    // One name makes one exit; "", null, or count 0 with no array, none.
+    EXPECT_EQ(lists(), expected({"E", "F", wide}, {}));
     EXPECT_EQ(side.setExitName(channel, "only"), 1);
-    EXPECT_EQ(side.count(channel), 1u);
-    EXPECT_EQ(nameEntry(0) + dataEntry(0), padded("only", NAME) + NO_DATA);
-    EXPECT_EQ(side.setExitName(channel, ""), 1);
-    expectDirectionEmpty();
+    EXPECT_EQ(lists(), expected({"only"}, {}));
+    expectNoText();
+
+    // "", null, or count 0 with no array: no exits, no lists.
+    for (int how = 0; how < 3; ++how) {
+        side.setExitName(channel, "again");
+        EXPECT_EQ(how == 2 ? side.setExitNames(channel, 0, nullptr)
+                           : side.setExitName(channel, how == 0 ? "" : nullptr),
+                  1);
+        EXPECT_EQ(side.count(channel), 0u);
+        EXPECT_EQ(channel.record().*side.names, nullptr);
+        EXPECT_EQ(channel.record().*side.data, nullptr);
+    }
     EXPECT_EQ(textOf(side.exitName(channel)) + textOf(side.userData(channel)), "");
-    side.setExitName(channel, "again");
-    EXPECT_EQ(side.setExitName(channel, nullptr), 1);
-    expectDirectionEmpty();
-    side.setExitName(channel, "again");
-    EXPECT_EQ(side.setExitNames(channel, 0, nullptr), 1);
-    expectDirectionEmpty();
     EXPECT_EQ(channel.record().*side.otherNames, nullptr);
     expectCodes(channel, 0, 0);
     EXPECT_TRUE(records().empty()); // the exit operations trace nothing
@@ -296,98 +289,82 @@ TEST_P(ZroChlExitsTest, ChecksRunBeforeAnythingChanges)
     setNames({"old1", "old2"});
     setData({"d1", "d2"});
     const Bytes before = image(channel);
-    const std::string lists = at(names(), 2 * NAME) + at(data(), 2 * DATA);
+    const std::string old = lists();
     clearEvents();
-    ZroStr good("good"), none, nul('\0');
-    const ZroStr* noStorage[] = {&good, &none};
-    const ZroStr* emptyText[] = {&nul, nullptr};
-    const ZroStr* nullEntry[] = {&good, nullptr, &none};
-    // The first bad entry decides; entries are not read for a count that
+    auto expectRefused = [&](unsigned char result, int32_t reason) {
+        EXPECT_EQ(result, 0);
+        expectCodes(channel, 2, reason);
+        channel.clearErrorCodes();
+    };
+    // The first bad entry decides; the array is not read for a count that
     // cannot be right. No texts: a null array.
     const struct {
-        const char* what;
         bool userData;
         unsigned count;
         std::vector<const char*> texts;
         int32_t reason;
     } rows[] = {
-        {"count, no array", false, 3, {}, 6108},
-        {"huge count, no array", false, 0xFFFFFFFFu, {}, 6108},
-        {"empty second name", false, 3, {"a", "", "c"}, 2010},
-        {"null second name", false, 3, {"a", nullptr, "c"}, 6108},
-        {"empty, then null", false, 3, {"a", "", nullptr}, 2010},
-        {"null, then empty", false, 3, {"a", nullptr, ""}, 6108},
-        {"more user data than exits", true, 3, {"a", "b", "c"}, 2316},
-        {"huge user data count", true, 0xFFFFFFFFu, {"a"}, 2316},
-    };
-    auto expectUnchanged = [&](int32_t reason) {
-        expectCodes(channel, 2, reason);
-        EXPECT_EQ(image(channel), before);
-        EXPECT_EQ(at(names(), 2 * NAME) + at(data(), 2 * DATA), lists);
-        expectNoText(); // the channel writes no text for these
-        channel.clearErrorCodes();
+        {false, 3, {}, 6108},
+        {false, 0xFFFFFFFFu, {}, 6108},
+        {false, 3, {"a", "", "c"}, 2010},
+        {false, 3, {"a", nullptr, "c"}, 6108},
+        {false, 3, {"a", "", nullptr}, 2010},
+        {false, 3, {"a", nullptr, ""}, 6108},
+        {true, 3, {"a", "b", "c"}, 2316},
+        {true, 0xFFFFFFFFu, {"a"}, 2316},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
         const char* const* texts = row.texts.empty() ? nullptr : row.texts.data();
-        EXPECT_EQ(row.userData ? side.setUserDataList(channel, row.count, texts)
-                               : side.setExitNames(channel, row.count, texts),
-                  0);
-        expectUnchanged(row.reason);
+        expectRefused(row.userData ? side.setUserDataList(channel, row.count, texts)
+                                   : side.setExitNames(channel, row.count, texts),
+                      row.reason);
     }
-    EXPECT_EQ(side.setExitStrings(channel, 1, nullptr), 0);
-    expectUnchanged(6108);
     // The string forms: a string of length 0, with or without storage, is empty.
-    EXPECT_EQ(side.setExitStrings(channel, 2, noStorage), 0);
-    expectUnchanged(2010);
-    EXPECT_EQ(side.setExitStrings(channel, 2, emptyText), 0);
-    expectUnchanged(2010);
-    EXPECT_EQ(side.setExitStrings(channel, 3, nullEntry), 0);
-    expectUnchanged(6108);
-    EXPECT_EQ(side.setUserDataStrings(channel, 3, nullEntry), 0);
-    expectUnchanged(2316);
+    ZroStr good("good"), none, nul('\0'), second("second");
+    const ZroStr* noStorage[] = {&good, &none};
+    const ZroStr* emptyText[] = {&nul, nullptr};
+    const ZroStr* nullEntry[] = {&good, nullptr, &none};
+    expectRefused(side.setExitStrings(channel, 1, nullptr), 6108);
+    expectRefused(side.setExitStrings(channel, 2, noStorage), 2010);
+    expectRefused(side.setExitStrings(channel, 2, emptyText), 2010);
+    expectRefused(side.setExitStrings(channel, 3, nullEntry), 6108);
+    expectRefused(side.setUserDataStrings(channel, 3, nullEntry), 2316);
+    EXPECT_EQ(image(channel), before);
+    EXPECT_EQ(lists(), old);
+    expectNoText(); // the channel writes no text for these
 
     // Bad entries after count are not looked at.
     const char* tail[] = {"p", "q", "", nullptr};
     EXPECT_EQ(side.setExitNames(channel, 2, tail), 1);
-    EXPECT_EQ(nameEntry(1), padded("q", NAME));
-    ZroStr second("second");
-    const ZroStr* strings[] = {&good, &second};
+    EXPECT_EQ(lists(), expected({"p", "q"}, {}));
+    const ZroStr* strings[] = {&good, &second, nullptr};
     EXPECT_EQ(side.setExitStrings(channel, 2, strings), 1);
-    EXPECT_EQ(nameEntry(0) + nameEntry(1), padded("good", NAME) + padded("second", NAME));
-    expectCodes(channel, 0, 0);
-
+    EXPECT_EQ(lists(), expected({"good", "second"}, {}));
     // No exits: even a single user data text is one too many; count 0 is fine.
     EXPECT_EQ(side.setExitName(channel, nullptr), 1);
-    EXPECT_EQ(side.setUserData(channel, "x"), 0);
-    expectCodes(channel, 2, 2316);
-    channel.clearErrorCodes();
+    expectRefused(side.setUserData(channel, "x"), 2316);
     EXPECT_EQ(side.setUserDataList(channel, 0, nullptr), 1);
     expectCodes(channel, 0, 0);
-    EXPECT_EQ(channel.record().*side.otherNames, nullptr);
 }
 
 TEST_P(ZroChlExitsTest, UserDataWithoutATextIsAllNul)
 {
     setNames({"e1", "e2"});
-    const std::string namesBefore = at(names(), 2 * NAME);
     setData({"a", "b"});
     EXPECT_EQ(side.setUserDataList(channel, 2, nullptr), 1); // a null array
-    EXPECT_EQ(dataEntry(0) + dataEntry(1), NO_DATA + NO_DATA);
+    EXPECT_EQ(lists(), expected({"e1", "e2"}, {}));
     EXPECT_EQ(setData({nullptr, "z"}), 1); // a null entry
-    EXPECT_EQ(dataEntry(0) + dataEntry(1), NO_DATA + padded("z", DATA));
+    EXPECT_EQ(lists(), expected({"e1", "e2"}, {"", "z"}));
     ZroStr first("first"), none;
     const ZroStr* strings[] = {&first, nullptr};
     EXPECT_EQ(side.setUserDataStrings(channel, 2, strings), 1);
-    EXPECT_EQ(dataEntry(0) + dataEntry(1), padded("first", DATA) + NO_DATA);
+    EXPECT_EQ(lists(), expected({"e1", "e2"}, {"first"}));
     const ZroStr* empty[] = {&none}; // a string without storage
     EXPECT_EQ(side.setUserDataStrings(channel, 1, empty), 1);
-    EXPECT_EQ(dataEntry(0), NO_DATA);
-    // A single text sets entry 0 and clears the others.
+    EXPECT_EQ(lists(), expected({"e1", "e2"}, {}));
     setData({"a", "b"});
-    EXPECT_EQ(side.setUserData(channel, "single"), 1);
-    EXPECT_EQ(dataEntry(0) + dataEntry(1), padded("single", DATA) + NO_DATA);
-    EXPECT_EQ(at(names(), 2 * NAME), namesBefore);
+    EXPECT_EQ(side.setUserData(channel, "single"), 1); // and clears the others
+    EXPECT_EQ(lists(), expected({"e1", "e2"}, {"single"}));
     expectNoText();
     expectCodes(channel, 0, 0);
 }
@@ -397,11 +374,10 @@ TEST_P(ZroChlExitsTest, ReadingListsFillsTheCallersStrings)
     // Nothing to do: success, strings untouched.
     ZroStr a("keep"), b("keep"), c("keep");
     ZroStr* strings[] = {&a, nullptr, &c};
-    EXPECT_EQ(side.exitNames(channel, 3, nullptr), 1);
-    EXPECT_EQ(side.exitNames(channel, 0, strings), 1);
+    EXPECT_EQ(side.exitNames(channel, 3, nullptr) + side.exitNames(channel, 0, strings), 2);
     EXPECT_EQ(textOf(a), "keep");
-
-    // Beyond the last exit the strings become empty; null pointers are skipped.
+    // Beyond the last exit the strings become empty; null pointers are
+    // skipped; trailing blanks are kept.
     side.setExitName(channel, "exit1  ");
     side.setUserData(channel, "data1 ");
     EXPECT_EQ(side.exitNames(channel, 3, strings), 1);
@@ -409,7 +385,6 @@ TEST_P(ZroChlExitsTest, ReadingListsFillsTheCallersStrings)
     ZroStr* dataStrings[] = {&b, &c};
     EXPECT_EQ(side.userDataList(channel, 2, dataStrings), 1);
     EXPECT_EQ(textOf(b) + "|" + textOf(c), "data1 |");
-    EXPECT_EQ(textOf(side.userData(channel)), "data1 ");
     expectNoText();
     expectCodes(channel, 0, 0);
 
@@ -429,10 +404,9 @@ TEST_P(ZroChlExitsTest, ReadingListsFillsTheCallersStrings)
         expectCodes(first(channel), 2, 2071);
         expectCodes(channel, 2, 2071);
     }
-
     // An entry that fails the read check: the string's 2004 comes across.
     channel.clearErrorCodes();
-    refuse(names() + NAME, NAME, 1);
+    refuse(channel.record().*side.names + NAME, NAME, 1);
     clearEvents();
     EXPECT_EQ(side.exitNames(channel, 2, two), 0);
     expectOnlyText(62, "ZroError::checkReadPointer (error): buffer error");
@@ -440,144 +414,111 @@ TEST_P(ZroChlExitsTest, ReadingListsFillsTheCallersStrings)
     EXPECT_EQ(textOf(x), "n1");
 }
 
-// ---- Compression lists ------------------------------------------------------
+// ---- Compression lists, copies and assignment ---------------------------------
 
 TEST_F(ZroChlTest, CompressionListsEndAtTheFirstUnusedSlot)
 {
     ChannelProbe channel;
-    ZRCD& r = channel.record();
-    EXPECT_EQ(channel.headerCompressionCount(), 0u);
-    EXPECT_EQ(channel.messageCompressionCount(), 0u);
-    const int32_t values[] = {8, 7, 99};
-    EXPECT_EQ(channel.setHeaderCompression(1, values), 1);
-    EXPECT_EQ(r.headerCompression[0], 8);
-    EXPECT_EQ(r.headerCompression[1], -1);
-    EXPECT_EQ(channel.headerCompressionCount(), 1u);
-    // More values than slots store two; the next field stays.
-    EXPECT_EQ(channel.setHeaderCompression(3, values), 1);
-    EXPECT_EQ(channel.headerCompressionCount(), 2u);
-    EXPECT_EQ(r.messageCompression[0], -1);
-    const int32_t withEnd[] = {INT32_MIN, -1};
-    EXPECT_EQ(channel.setHeaderCompression(2, withEnd), 1);
-    EXPECT_EQ(channel.headerCompressionCount(), 1u);
-
-    // Reading gives min(count, slots) values, -1 markers included.
-    int32_t out[4] = {5, 5, 5, 5};
-    EXPECT_EQ(channel.headerCompression(1, out), 1);
-    EXPECT_EQ(std::vector<int32_t>(out, out + 4), (std::vector<int32_t>{INT32_MIN, 5, 5, 5}));
-    EXPECT_EQ(channel.headerCompression(4, out), 1);
-    EXPECT_EQ(std::vector<int32_t>(out, out + 4), (std::vector<int32_t>{INT32_MIN, -1, 5, 5}));
-    // Null arrays: nothing read; a null or empty list sets every slot unused.
-    EXPECT_EQ(channel.headerCompression(2, nullptr), 1);
-    EXPECT_EQ(channel.setHeaderCompression(2, nullptr), 1);
-    EXPECT_EQ(channel.headerCompressionCount(), 0u);
-    channel.setHeaderCompression(2, values);
-    EXPECT_EQ(channel.setHeaderCompression(0, values), 1);
-    EXPECT_EQ(channel.headerCompressionCount(), 0u);
-
-    int32_t many[20], back[20] = {};
-    for (int32_t i = 0; i < 20; ++i) many[i] = i + 1;
-    EXPECT_EQ(channel.setMessageCompression(20, many), 1);
-    EXPECT_EQ(channel.messageCompressionCount(), 16u);
-    EXPECT_EQ(r.word1820, 0); // nothing written past the list
-    EXPECT_EQ(channel.messageCompression(20, back), 1);
-    EXPECT_EQ(
-        std::vector<int32_t>(back, back + 20),
-        (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0}));
-    EXPECT_EQ(channel.setMessageCompression(3, many), 1);
-    EXPECT_EQ(channel.messageCompressionCount(), 3u);
-    const int32_t gap[] = {4, -1, 6};
-    channel.setMessageCompression(3, gap);
-    EXPECT_EQ(channel.messageCompressionCount(), 1u);
-    EXPECT_EQ(r.messageCompression[2], 6); // passed on as given
-    EXPECT_TRUE(events().empty());
+    int32_t values[20];
+    for (int32_t i = 0; i < 20; ++i) values[i] = i == 2 ? INT32_MIN : i + 1;
+    const int32_t withEnd[] = {8, -1, 6};
+    // Each row: the list, what is given, the slots then, the count. Slots
+    // after the values given are unused (-1); more values than slots store
+    // as many as fit; no value is refused.
+    const struct {
+        bool header;
+        unsigned count;
+        const int32_t* given;
+        std::vector<int32_t> slots;
+        unsigned inUse;
+    } rows[] = {
+        {true, 1, values, {1, -1}, 1},
+        {true, 3, values + 1, {2, INT32_MIN}, 2},
+        {true, 2, withEnd, {8, -1}, 1},
+        {true, 2, nullptr, {-1, -1}, 0},
+        {true, 0, values, {-1, -1}, 0},
+        {false, 20, values, {1, 2, INT32_MIN, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 16},
+        {false, 3, withEnd, {8, -1, 6, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1}, 1},
+        {false, 2, values, {1, 2, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1}, 2},
+    };
+    for (const auto& row : rows) {
+        const std::size_t n = row.slots.size();
+        std::vector<int32_t> read(n + 2, 5);
+        if (row.header) {
+            EXPECT_EQ(channel.setHeaderCompression(row.count, row.given), 1);
+            EXPECT_EQ(channel.headerCompressionCount(), row.inUse);
+            EXPECT_EQ(channel.headerCompression(static_cast<unsigned>(n + 2), read.data()), 1);
+        } else {
+            EXPECT_EQ(channel.setMessageCompression(row.count, row.given), 1);
+            EXPECT_EQ(channel.messageCompressionCount(), row.inUse);
+            EXPECT_EQ(channel.messageCompression(static_cast<unsigned>(n + 2), read.data()), 1);
+        }
+        // Reading gives min(count, slots) values, never more.
+        std::vector<int32_t> slots = row.slots;
+        slots.insert(slots.end(), {5, 5});
+        EXPECT_EQ(read, slots);
+    }
+    int32_t one = 7;
+    EXPECT_EQ(channel.headerCompression(1, &one) + channel.headerCompression(2, nullptr), 2);
+    EXPECT_EQ(one, -1);
+    EXPECT_EQ(channel.record().word1820, 0); // nothing written past either list
+    EXPECT_TRUE(records().empty());
     expectCodes(channel, 0, 0);
 }
 
-// ---- Copies and assignment ---------------------------------------------------
-
-TEST_F(ZroChlTest, CopyOwnsItsRecordPeerNameAndLists)
+TEST_F(ZroChlTest, CopiesAndAssignmentOwnTheirRecordPeerNameAndLists)
 {
     auto source = std::make_unique<ChannelProbe>();
-    source->setChannelName("CHL.A");
+    const char* names[] = {"sendA", "sendB", "recv"};
+    source->setSendExitNames(2, names);
+    source->setSendUserData(2, names);
+    source->setReceiveExitNames(1, names + 2);
     source->setSslPeerName("CN=source");
-    const char* sendNames[] = {"sendA", "sendB"};
-    source->setSendExitNames(2, sendNames);
-    source->setSendUserData(2, sendNames);
-    source->setReceiveExitNames(1, sendNames + 1);
     source->setSecurityUserData(letters(40).c_str()); // leaves 1/6115
-
-    ChannelProbe copy(*source);
-    expectCodes(copy, 1, 6115);
-    const ZRCD& s = source->record();
-    const ZRCD& c = copy.record();
-    // Every byte the same, except the addresses of what the copy owns.
-    Bytes mixed = image(copy);
-    for (std::size_t off :
-         {offsetof(ZRCD, sendExitNameList), offsetof(ZRCD, sendExitDataList),
-          offsetof(ZRCD, receiveExitNameList), offsetof(ZRCD, receiveExitDataList),
-          offsetof(ZRCD, sslPeerNamePointer)})
-        std::memcpy(&mixed[off], source->bytes() + off, sizeof(char*));
-    EXPECT_EQ(mixed, image(*source));
-    EXPECT_NE(c.sendExitNameList, s.sendExitNameList);
-    EXPECT_NE(c.sendExitDataList, s.sendExitDataList);
-    EXPECT_NE(c.receiveExitNameList, s.receiveExitNameList);
-    EXPECT_NE(c.receiveExitDataList, s.receiveExitDataList);
-    EXPECT_NE(c.sslPeerNamePointer, s.sslPeerNamePointer);
-    EXPECT_EQ(at(c.sendExitNameList, 256), at(s.sendExitNameList, 256));
-    EXPECT_EQ(at(c.sendExitDataList, 64), at(s.sendExitDataList, 64));
-    EXPECT_EQ(at(c.receiveExitNameList, 128), at(s.receiveExitNameList, 128));
-    EXPECT_EQ(at(c.receiveExitDataList, 32), at(s.receiveExitDataList, 32));
-
-    // Changing or destroying the source leaves the copy alone.
-    source->setSendExitNames(1, sendNames + 1);
+    ChannelProbe copy(*source), assigned;
+    assigned.setReceiveExitNames(3, names);
+    assigned.setSslPeerName("CN=assigned");
+    ZRCD* own = &assigned.record();
+    assigned = *source;
+    EXPECT_EQ(&assigned.record(), own);
+    const std::size_t pointers[] = {
+        offsetof(ZRCD, sendExitNameList), offsetof(ZRCD, sendExitDataList),
+        offsetof(ZRCD, receiveExitNameList), offsetof(ZRCD, receiveExitDataList),
+        offsetof(ZRCD, sslPeerNamePointer)};
+    for (ChannelProbe* each : {&copy, &assigned}) {
+        expectCodes(*each, 1, 6115);
+        // Every byte the same, except the addresses of what each owns.
+        Bytes mixed = image(*each);
+        for (std::size_t off : pointers) {
+            EXPECT_NE(std::memcmp(&mixed[off], source->bytes() + off, sizeof(char*)), 0);
+            std::memcpy(&mixed[off], source->bytes() + off, sizeof(char*));
+        }
+        EXPECT_EQ(mixed, image(*source));
+    }
+    // Changing or destroying the source leaves the copies alone.
+    source->setSendExitNames(1, names + 1);
     source->setSslPeerName("CN=changed");
     source.reset();
-    ZroStr names[2];
-    ZroStr* strings[] = {&names[0], &names[1]};
-    EXPECT_EQ(copy.sendUserData(2, strings), 1);
-    EXPECT_EQ(textOf(names[0]) + textOf(names[1]), "sendAsendB");
-    EXPECT_EQ(textOf(copy.receiveExitName()), "sendB");
-    EXPECT_EQ(textOf(copy.sslPeerName()), "CN=source");
-}
-
-TEST_F(ZroChlTest, AssignmentReleasesThenCopiesIntoTheSameRecord)
-{
-    ChannelProbe target;
-    const char* names[] = {"a", "b", "c"};
-    target.setReceiveExitNames(3, names);
-    target.setSendExitNames(2, names);
-    target.setSslPeerName("CN=target");
-    ZRCD* address = &target.record();
-
-    // A source without exits or peer name: the target ends with none.
+    for (ChannelProbe* each : {&copy, &assigned}) {
+        ZroStr texts[2];
+        ZroStr* strings[] = {&texts[0], &texts[1]};
+        EXPECT_EQ(each->sendUserData(2, strings), 1);
+        EXPECT_EQ(textOf(texts[0]) + textOf(texts[1]) + textOf(each->sendExitName()) +
+                      textOf(each->receiveExitName()) + textOf(each->sslPeerName()),
+                  "sendAsendBsendArecvCN=source");
+    }
+    // A source without lists or peer name leaves none; codes come along.
     ChannelProbe plain;
-    plain.setModeName("MODE");
-    target = plain;
-    EXPECT_EQ(&target.record(), address);
-    EXPECT_EQ(image(target), image(plain));
-
-    // Codes come with the copy.
-    const char unreadable[] = "x";
-    refuse(unreadable, 1, 1);
-    plain.setUserId(unreadable);
-    allowAll();
-    target = plain;
-    expectCodes(target, 2, 2145);
-    target = ChannelProbe();
-    expectCodes(target, 0, 0);
-
+    assigned = plain;
+    EXPECT_EQ(image(assigned), image(plain));
+    expectCodes(assigned, 0, 0);
     // Assigning a channel to itself changes nothing.
-    target.setReceiveExitNames(2, names);
-    target.setSslPeerName("CN=self");
-    target.setSecurityExitName(letters(130).c_str()); // 1/6115
-    const Bytes before = image(target);
-    ZroChl& self = target;
-    target = static_cast<const ChannelProbe&>(self);
-    EXPECT_EQ(image(target), before);
-    expectCodes(target, 1, 6115);
-    EXPECT_EQ(textOf(target.sslPeerName()) + textOf(target.receiveExitName()), "CN=selfa");
-    EXPECT_TRUE(records().empty());
+    const Bytes before = image(copy);
+    ZroChl& self = copy;
+    copy = static_cast<const ChannelProbe&>(self);
+    EXPECT_EQ(image(copy), before);
+    expectCodes(copy, 1, 6115);
+    EXPECT_EQ(textOf(copy.sslPeerName()), "CN=source");
 }
 
 // ---- new running out of storage: bad_alloc reaches the caller, and the
@@ -605,7 +546,7 @@ protected:
     }
 };
 
-TEST_F(ZroChlAllocationTest, ConstructionCopyAndAssignmentPassTheFailureOn)
+TEST_F(ZroChlAllocationTest, CopiesAndSettersPassTheFailureOnAndStayValid)
 {
     EXPECT_TRUE(failsAtNew(1, [] { ChannelProbe channel; }));
     ChannelProbe source;
@@ -619,48 +560,36 @@ TEST_F(ZroChlAllocationTest, ConstructionCopyAndAssignmentPassTheFailureOn)
         EXPECT_TRUE(failsAtNew(nth, [&] { ChannelProbe copy(source); })) << nth;
     EXPECT_FALSE(failsAtNew(7, [&] {
         ChannelProbe copy(source);
-        EXPECT_EQ(copy.sendExitCount(), 3u);
-        EXPECT_EQ(textOf(copy.sslPeerName()), "CN=source");
+        EXPECT_EQ(copy.sendExitCount() * 10 + copy.receiveExitCount(), 32u);
     }));
     // An assignment that fails part way leaves a channel that can be
     // assigned again and destroyed.
     for (unsigned nth = 1; nth <= 5; ++nth) {
-        SCOPED_TRACE(nth);
         ChannelProbe target;
         target.setReceiveExitNames(2, names);
         target.setSslPeerName("CN=target");
-        EXPECT_TRUE(failsAtNew(nth, [&] { target = source; }));
+        EXPECT_TRUE(failsAtNew(nth, [&] { target = source; })) << nth;
         expectConsistent(target);
         target = source;
         EXPECT_EQ(textOf(target.sendExitName()) + textOf(target.sslPeerName()), "n1CN=source");
     }
-}
 
-TEST_F(ZroChlAllocationTest, SettersLeaveAValidChannel)
-{
-    ChannelProbe channel;
-    const char* names[] = {"a", "b", "c"};
-    channel.setReceiveExitNames(2, names);
-    const std::string before = at(channel.record().receiveExitNameList, 256);
     // A list too long for the record changes nothing; no allocation is tried.
-    EXPECT_TRUE(failsAtNew(1, [&] { channel.setReceiveExitNames(0x80000000u, names); }));
-    EXPECT_EQ(at(channel.record().receiveExitNameList, 256), before);
+    const std::string before = at(source.record().receiveExitNameList, 256);
+    EXPECT_TRUE(failsAtNew(1, [&] { source.setReceiveExitNames(0x80000000u, names); }));
+    EXPECT_EQ(at(source.record().receiveExitNameList, 256), before);
     // Another count: the old lists go first, so a failure of either new
-    // block leaves the direction without exits.
+    // block leaves the direction without exits. The same count needs none.
     for (unsigned nth = 1; nth <= 2; ++nth) {
-        channel.setReceiveExitNames(2, names);
-        EXPECT_TRUE(failsAtNew(nth, [&] { channel.setReceiveExitNames(3, names); }));
-        EXPECT_EQ(channel.receiveExitCount(), 0u);
-        expectConsistent(channel);
+        source.setReceiveExitNames(2, names);
+        EXPECT_TRUE(failsAtNew(nth, [&] { source.setReceiveExitNames(3, names); }));
+        EXPECT_EQ(source.receiveExitCount(), 0u);
+        expectConsistent(source);
     }
-    // The same count needs no storage.
-    channel.setReceiveExitNames(2, names);
-    EXPECT_FALSE(failsAtNew(1, [&] { channel.setReceiveExitNames(2, names + 1); }));
-    EXPECT_EQ(textOf(channel.receiveExitName()), "b");
-
-    channel.setSslPeerName("CN=old");
-    EXPECT_TRUE(failsAtNew(1, [&] { channel.setSslPeerName("CN=new"); }));
-    EXPECT_EQ(channel.record().sslPeerNamePointer, nullptr);
-    EXPECT_EQ(channel.record().sslPeerNameLength, 0);
-    expectConsistent(channel);
+    source.setReceiveExitNames(2, names);
+    EXPECT_FALSE(failsAtNew(1, [&] { source.setReceiveExitNames(2, names + 1); }));
+    EXPECT_EQ(textOf(source.receiveExitName()), "n2");
+    EXPECT_TRUE(failsAtNew(1, [&] { source.setSslPeerName("CN=new"); }));
+    EXPECT_EQ(source.record().sslPeerNameLength, 0);
+    expectConsistent(source);
 }
