@@ -340,6 +340,10 @@ TEST_P(ZroChlExitsTest, ChecksRunBeforeAnythingChanges)
     const ZroStr* strings[] = {&good, &second, nullptr};
     EXPECT_EQ(side.setExitStrings(channel, 2, strings), 1);
     EXPECT_EQ(lists(), expected({"good", "second"}, {}));
+    // A user data entry that may not be written stops the setter.
+    refuse(channel.record().*side.data + DATA, 1, 2);
+    expectRefused(side.setUserData(channel, "x"), ZRRC_TARGET_BUFFER_ERROR);
+    allowAll();
     // No exits: even a single user data text is one too many; count 0 is fine.
     EXPECT_EQ(side.setExitName(channel, nullptr), 1);
     expectRefused(side.setUserData(channel, "x"), 2316);
