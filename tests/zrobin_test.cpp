@@ -43,7 +43,10 @@ TEST_F(ZroBinTest, CopiesComparisonAndNullness)
     EXPECT_EQ(bytes(assigned) + bytes(copy), bytes(value) + bytes(value));
     ZroBin moved(static_cast<ZroBin&&>(copy));
     EXPECT_EQ(bytes(moved) + bytes(copy), bytes(value));
-    EXPECT_EQ(assigned.set(nullptr, 0), 1);
+    ZroBin& alias = moved;
+    moved = static_cast<ZroBin&&>(alias); // moved onto itself: kept
+    EXPECT_EQ(bytes(moved), bytes(value));
+    EXPECT_EQ(assigned.set(nullptr, 0) + assigned.set("x", 0) + empty.set("x", 0), 3);
     EXPECT_EQ(assigned.dataPointer(), nullptr);
 
     // Equal: same length and bytes; codes take no part. Null: every byte 0.
@@ -74,7 +77,7 @@ TEST_F(ZroBinTest, CopyOutPadsCutsAndNeedsADestination)
     EXPECT_EQ(ZroBin().copyOut(field, 4, '\0'), 1);
     EXPECT_EQ(std::string(field, 4), std::string(4, '\0'));
     clearEvents();
-    EXPECT_EQ(eight.copyOut(nullptr, 0, ' '), 1);
+    EXPECT_EQ(eight.copyOut(nullptr, 0, ' ') + eight.copyOut(field, 0, ' '), 2);
     expectNoText();
     expectCodes(eight, 0, 0);
 
