@@ -227,15 +227,34 @@ public:
     /// the size the text needs, which the bytes then go into.
     static unsigned char setText(ZroStr& text, const char* data, unsigned length)
     {
-        if (zrecs_quiet() && length - 1u < text.size_ && length + 1u >= text.size_) {
-            const bool hasNul = zrobytes::findNul(data, length) < length;
-            if ((hasNul ? length : length + 1) == text.size_) {
-                zrobytes::move(text.storage_, data, length);
-                if (!hasNul) text.storage_[length] = '\0';
-                return 1;
+        if (zrecs_quiet() && setTextInPlace(text, data, length)) return 1;
+        return text.set(data, length);
+    }
+
+    /// The common case of setText, for a caller that has made sure nobody
+    /// observes: when `text` holds storage of the size the text needs, the
+    /// bytes go into it and the result is true; otherwise nothing changes
+    /// and the result is false.
+    static bool setTextInPlace(ZroStr& text, const char* data, unsigned length) noexcept
+    {
+        if (zrobytes::kWords && length - 8u <= 8u && length + 1u == text.size_) {
+            // 8 to 16 bytes without a NUL, the texts of most header fields:
+            // the first eight and the last eight, looked at and copied at once.
+            const uint64_t head = zrobytes::word(data), tail = zrobytes::word(data + length - 8);
+            if ((zrobytes::nulBytes(head) | zrobytes::nulBytes(tail)) == 0) {
+                char* to = text.storage_;
+                std::memcpy(to, &head, 8);
+                std::memcpy(to + length - 8, &tail, 8);
+                to[length] = '\0';
+                return true;
             }
         }
-        return text.set(data, length);
+        if (length - 1u >= text.size_ || length + 1u < text.size_) return false;
+        const bool hasNul = zrobytes::findNul(data, length) < length;
+        if ((hasNul ? length : length + 1) != text.size_) return false;
+        zrobytes::move(text.storage_, data, length);
+        if (!hasNul) text.storage_[length] = '\0';
+        return true;
     }
 
     /// The length of `text`, found as length() finds it.
