@@ -228,6 +228,7 @@ TYPED_TEST(ZroHeaderTest, NewHeaderInANewMessage)
 {
     TypeParam header;
     ZroMsg message;
+    EXPECT_EQ(described(header), "        |546|0");
     this->clearEvents();
     ASSERT_EQ(message.writeItem(header), 1);
     this->expectNoText();
