@@ -79,8 +79,21 @@ struct ZroPiece {
     unsigned length;
 };
 
-class ZroProtocol {
+/// The protocol itself: static operations only, never an object. It derives
+/// from the cache for its protected seam and ZroErr's (the cursor and length
+/// of a message, the codes and texts of any item), which it uses on the
+/// objects it is given; Text below does the same for the string's.
+class ZroProtocol : private ZroCac {
+    /// ZroStr's seam: the storage of a text, which a header's text is read
+    /// into in place.
+    struct Text : private ZroStr {
+        Text() = delete;
+        using ZroStr::storageOf;
+    };
+
 public:
+    ZroProtocol() = delete;
+
     /// Body copyOut: clears the message, makes room for `length` bytes, sets
     /// encoding 546, character set 0 and the item's format, writes the bytes.
     /// On failure the item takes the message's codes; result 0.
@@ -227,11 +240,13 @@ public:
     /// the size the text needs, which the bytes then go into.
     static unsigned char setText(ZroStr& text, const char* data, unsigned length)
     {
-        if (zrecs_quiet() && length - 1u < text.size_ && length + 1u >= text.size_) {
+        const unsigned size = text.storageSize();
+        if (zrecs_quiet() && length - 1u < size && length + 1u >= size) {
             const bool hasNul = zrobytes::findNul(data, length) < length;
-            if ((hasNul ? length : length + 1) == text.size_) {
-                zrobytes::move(text.storage_, data, length);
-                if (!hasNul) text.storage_[length] = '\0';
+            if ((hasNul ? length : length + 1) == size) {
+                char* storage = Text::storageOf(text);
+                zrobytes::move(storage, data, length);
+                if (!hasNul) storage[length] = '\0';
                 return 1;
             }
         }
@@ -241,7 +256,8 @@ public:
     /// The length of `text`, found as length() finds it.
     static unsigned lengthOf(const ZroStr& text) noexcept
     {
-        return text.storage_ != nullptr ? zrobytes::findNul(text.storage_, text.size_) : 0;
+        const char* storage = text.dataPointer();
+        return storage != nullptr ? zrobytes::findNul(storage, text.storageSize()) : 0;
     }
 
     /// After a quiet check that the buffer has room for `length` bytes in
@@ -258,11 +274,10 @@ public:
         const int32_t native[2] = {ZRENC_NATIVE, 0};
         std::memcpy(described, native, sizeof native);
         putFormat(described + 8, formatName);
-        ZroCac& cache = message;
-        const unsigned held = cache.messageLength_;
-        char* buffer = cache.buffer_;
+        const unsigned held = message.messageLength();
+        char* buffer = message.bufferPointer();
         if (held != 0) std::memmove(buffer + length, buffer, held);
-        cache.dataOffset_ = cache.messageLength_ = held + length;
+        endAt(message, held + length);
         return buffer;
     }
 
@@ -272,10 +287,10 @@ public:
     static bool roomQuietly(const ZroMsg& message, unsigned length, const void* record,
                             unsigned size) noexcept
     {
-        const ZroCac& cache = message;
-        return zrecs_quiet() && cache.bufferLength_ >= length &&
-               cache.messageLength_ <= cache.bufferLength_ - length &&
-               !overlap(record, size, cache.buffer_, cache.bufferLength_);
+        const unsigned bufferLength = message.bufferLength();
+        return zrecs_quiet() && bufferLength >= length &&
+               message.messageLength() <= bufferLength - length &&
+               !overlap(record, size, message.bufferPointer(), bufferLength);
     }
 
     /// With nobody observing: the data at the data offset, when it holds at
@@ -285,11 +300,10 @@ public:
     static const char* checkedQuietly(const ZroMsg& message, unsigned length,
                                       const ZroItemFacts& facts) noexcept
     {
-        const ZroCac& cache = message;
-        if (!zrecs_quiet() || cache.bufferLength_ == 0 ||
-            cache.messageLength_ - cache.dataOffset_ < length)
+        if (!zrecs_quiet() || message.bufferLength() == 0 ||
+            message.messageLength() - message.dataOffset() < length)
             return nullptr;
-        const char* data = cache.buffer_ + cache.dataOffset_;
+        const char* data = message.bufferPointer() + message.dataOffset();
         const ZRMD& descriptor = message.descriptor();
         if (std::memcmp(data, facts.strucId, 4) != 0 || descriptor.encoding != ZRENC_NATIVE ||
             std::memcmp(descriptor.format, facts.formatName, 8) != 0)
@@ -335,11 +349,11 @@ public:
     {
         constexpr unsigned length = sizeof(R);
         char* own = ZroProtocol::own(header, record);
-        ZroCac& cache = message;
         const char* data = own != nullptr ? checkedQuietly(message, length, facts) : nullptr;
-        if (data != nullptr && !overlap(&record, length, cache.buffer_, cache.bufferLength_)) {
+        if (data != nullptr &&
+            !overlap(&record, length, message.bufferPointer(), message.bufferLength())) {
             std::memcpy(&record, data, length);
-            cache.dataOffset_ += length;
+            skip(message, length);
             describeQuietly(message, own);
             return 1;
         }
