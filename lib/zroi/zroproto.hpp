@@ -73,6 +73,21 @@ struct ZroItemFacts {
     bool traced;               ///< pasteIn writes entry and exit records under `function`
 };
 
+/// The texts of the checks of the class of `LongName`, made when compiling
+/// and kept once for every item class that names it.
+template <const auto& LongName> struct ZroCheckTextsOf {
+    static constexpr auto texts = zroCheckTexts(LongName);
+};
+
+/// The facts of an item whose texts name the class `LongName` (a record's
+/// ..._LONG_NAME).
+template <const auto& LongName>
+constexpr ZroItemFacts zroItemFacts(const char* id, const char* format, unsigned function,
+                                    bool traced = false)
+{
+    return ZroItemFacts(id, format, ZroCheckTextsOf<LongName>::texts, function, traced);
+}
+
 /// Bytes that a header writes into a message with one write.
 struct ZroPiece {
     const void* bytes;
