@@ -1,6 +1,7 @@
-// ZroErr and ZroTrc: sticky codes, pointer checks with their texts.
+// ZroErr and ZroTrc: pointer checks with their texts, sticky codes, class new.
 #include <memory>
 
+#include "zroalloc.hpp"
 #include "zroi/zroerr.hpp"
 #include "zrotest.hpp"
 
@@ -15,73 +16,64 @@ struct Checked : ZroErr {
 
 using ZroErrTest = ZroTest;
 
-TEST_F(ZroErrTest, FailedReadCheckSetsCodesAndOneText)
+TEST_F(ZroErrTest, RefusedChecksSetCodesAndOneText)
 {
+    // A read-only refusal of the whole buffer, a write refusal of its last byte.
     char buffer[8] = {};
-    refuse(buffer, sizeof buffer, 1);
-    Checked object;
-    EXPECT_EQ(object.checkReadPointer(buffer, 8), 0);
-    expectCodes(object, 2, 2004);
-    expectOnlyText(62, "ZroError::checkReadPointer (error): buffer error");
-    EXPECT_TRUE(records().empty());
-
-    // The refusal was for reading only; a write check passes and keeps the codes.
-    clearEvents();
-    EXPECT_EQ(object.checkWritePointer(buffer, 8), 1);
-    expectCodes(object, 2, 2004);
-    expectNoText();
-}
-
-TEST_F(ZroErrTest, FailedWriteCheckAndTheHookBeforeEachCheck)
-{
-    char buffer[8] = {};
+    refuse(buffer, 7, 1);
     refuse(buffer + 7, 1, 2);
-    Checked object;
-    EXPECT_EQ(object.checkWritePointer(buffer, 7), 1);
-    EXPECT_EQ(object.checkWritePointer(buffer, 8), 0);
-    expectCodes(object, 2, 2004);
-    expectOnlyText(63, "ZroError::checkWritePointer (error): buffer error");
-    std::vector<TraceEvent> all = events();
-    ASSERT_GE(all.size(), 2u);
-    EXPECT_EQ(all[0].kind, ZRECS_HOOK);
-    EXPECT_EQ(all[0].value, 1u);
-    EXPECT_EQ(all[1].kind, ZRECS_CHECK);
-    EXPECT_EQ(all[1].value, 2u);
+    for (bool read : {true, false}) {
+        clearEvents();
+        Checked object;
+        EXPECT_EQ(
+            read ? object.checkWritePointer(buffer, 7) : object.checkReadPointer(buffer + 7, 1), 1);
+        EXPECT_EQ(read ? object.checkReadPointer(buffer, 8) : object.checkWritePointer(buffer, 8),
+                  0);
+        expectCodes(object, 2, 2004);
+        expectOnlyText(read ? 62 : 63, read ? "ZroError::checkReadPointer (error): buffer error"
+                                            : "ZroError::checkWritePointer (error): buffer error");
+        EXPECT_TRUE(records().empty());
+        const std::vector<TraceEvent> all = events();
+        ASSERT_EQ(all.size(), 6u);
+        EXPECT_TRUE(all[0].kind == ZRECS_HOOK && all[0].value == 1 && all[1].kind == ZRECS_CHECK &&
+                    all[1].value == (read ? 2u : 1u) && all[3].kind == ZRECS_CHECK &&
+                    all[3].value == (read ? 1u : 2u) && all[3].result != 0);
+        // Codes stay until cleared; a check that passes keeps them.
+        EXPECT_EQ(object.checkWritePointer(buffer, 1), 1);
+        expectCodes(object, 2, 2004);
+    }
 }
 
 TEST_F(ZroErrTest, CodesAreStickyCopiedAndCleared)
 {
     Checked failed;
-    failed.fail(4, "ZroCache::read (error): insufficient data", 2, 6114);
-    Checked copy(failed);
-    expectCodes(copy, 2, 6114);
-    Checked assigned;
+    EXPECT_EQ(failed.fail(4, "ZroCache::read (error): insufficient data", 2, 6114), 0);
+    expectOnlyText(4, "ZroCache::read (error): insufficient data");
+    Checked copy(failed), assigned;
     assigned = failed;
-    expectCodes(assigned, 2, 6114);
     assigned = assigned;
+    expectCodes(copy, 2, 6114);
     expectCodes(assigned, 2, 6114);
-    char byte = 0;
-    EXPECT_EQ(failed.checkReadPointer(&byte, 1), 1);
-    expectCodes(failed, 2, 6114);
     failed.clearErrorCodes();
     expectCodes(failed, 0, 0);
-}
-
-TEST_F(ZroErrTest, RetainedTraceEntryPointsRecordNothing)
-{
+    // The retained trace entry points record nothing.
+    clearEvents();
     ZroTrc::traceEntry(31, 4);
     ZroTrc::traceExit(31, 4, 0);
     EXPECT_TRUE(events().empty());
-    ZroTrc::traceMessage(31, 9, "line");
-    expectOnlyText(9, "line");
 }
 
 TEST_F(ZroErrTest, ClassNewUsesTheLibraryHeapAndThrowsWhenItIsEmpty)
 {
+    const unsigned long live = zroi_test_live_allocations();
     std::unique_ptr<Checked> object(new Checked);
-    EXPECT_EQ(object->completionCode(), 0);
+    std::unique_ptr<Checked[]> many(new Checked[3]);
+    EXPECT_EQ(zroi_test_live_allocations(), live + 2);
     failAllocation(1);
     EXPECT_THROW(delete new Checked, std::bad_alloc);
-    Checked* many = new Checked[3];
-    delete[] many;
+    failAllocation(1);
+    EXPECT_THROW(delete[] new Checked[2], std::bad_alloc);
+    object.reset();
+    many.reset();
+    EXPECT_EQ(zroi_test_live_allocations(), live);
 }

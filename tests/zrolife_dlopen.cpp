@@ -19,6 +19,7 @@
 
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zrecs/zrecs.h"
@@ -28,82 +29,78 @@ namespace {
 const char* g_library = nullptr;
 const char* g_helper = nullptr;
 int g_decoyCalls = 0;
-
-struct Text {
-    unsigned component;
-    unsigned function;
-    std::string text;
-};
-
 std::mutex g_mutex;
-std::vector<Text> g_texts;
-std::vector<std::string> g_records;
+std::vector<std::string> g_records; // entries, exits and the texts of the unload
 
 void listen(const zrecs_event* event, void*)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
+    const std::string f = std::to_string(event->function);
     if (event->kind == ZRECS_TEXT)
-        g_texts.push_back({event->component, event->function, event->text});
-    if (event->kind == ZRECS_ENTRY) g_records.push_back("entry " + std::to_string(event->function));
+        g_records.push_back(std::to_string(event->component) + " " + f + " " + event->text);
+    if (event->kind == ZRECS_ENTRY) g_records.push_back("entry " + f);
     if (event->kind == ZRECS_EXIT)
-        g_records.push_back("exit " + std::to_string(event->function) + " " +
-                            std::to_string(event->value));
+        g_records.push_back("exit " + f + " " + std::to_string(event->value));
 }
 
-int releaseTexts()
+std::vector<std::string> records()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    int count = 0;
-    for (const Text& t : g_texts) {
-        if (t.text != "Releasing ZroString resources") continue;
-        EXPECT_EQ(t.component, 31u);
-        EXPECT_EQ(t.function, 76u);
-        ++count;
-    }
-    return count;
+    return std::exchange(g_records, {});
 }
 
 bool loaded()
 {
     void* handle = dlopen(g_library, RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) return false;
-    dlclose(handle);
-    return true;
+    return handle != nullptr && dlclose(handle) == 0;
 }
+
+const std::vector<std::string> kReleased = {"31 76 Releasing ZroString resources"};
 
 class ZroLifeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_FALSE(loaded()) << "libzroi is loaded before the test";
-        {
-            std::lock_guard<std::mutex> lock(g_mutex);
-            g_texts.clear();
-            g_records.clear();
-        }
+        records();
         g_decoyCalls = 0;
         zrecs_set_listener(&listen, nullptr);
     }
-    void TearDown() override { zrecs_set_listener(nullptr, nullptr); }
+    void TearDown() override
+    {
+        zrecs_set_listener(nullptr, nullptr);
+        EXPECT_EQ(g_decoyCalls, 0);
+    }
 
     // Opens the library and checks that its load entry ran once.
-    void* open()
+    static void* open()
     {
         void* handle = dlopen(g_library, RTLD_NOW | RTLD_LOCAL);
         EXPECT_NE(handle, nullptr) << dlerror();
-        if (handle == nullptr) return nullptr;
         auto initialisations = reinterpret_cast<unsigned long (*)()>(
             dlsym(handle, "zroi_test_library_lock_initialisations"));
-        EXPECT_NE(initialisations, nullptr);
-        if (initialisations != nullptr) { EXPECT_EQ(initialisations(), 1u); }
+        EXPECT_TRUE(initialisations != nullptr && initialisations() == 1);
         return handle;
+    }
+
+    // Copies a string out inside the library through the helper, which
+    // creates the shared string lock there; returns the helper's handle.
+    static void* copyOutThroughTheHelper()
+    {
+        void* helper = dlopen(g_helper, RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(helper, nullptr) << dlerror();
+        auto copyOut =
+            reinterpret_cast<int (*)(char*, unsigned)>(dlsym(helper, "zrolife_copy_out"));
+        char field[8];
+        EXPECT_TRUE(copyOut != nullptr && copyOut(field, sizeof field) == 1);
+        EXPECT_EQ(std::string(field, sizeof field), "life    ");
+        return helper;
     }
 };
 
 TEST_F(ZroLifeTest, UnloadWithoutSharedLockWritesNothing)
 {
     void* handle = open();
-    ASSERT_NE(handle, nullptr);
     auto entry = reinterpret_cast<int (*)(void*, unsigned long, void*)>(dlsym(handle, "DllMain"));
     ASSERT_NE(entry, nullptr);
     // Thread notifications do nothing and report success.
@@ -111,34 +108,22 @@ TEST_F(ZroLifeTest, UnloadWithoutSharedLockWritesNothing)
     EXPECT_EQ(entry(nullptr, 3, nullptr), 1);
     EXPECT_EQ(dlclose(handle), 0);
     EXPECT_FALSE(loaded());
-    EXPECT_EQ(releaseTexts(), 0);
-    EXPECT_EQ(g_decoyCalls, 0);
+    EXPECT_EQ(records(), std::vector<std::string>{});
 }
 
 TEST_F(ZroLifeTest, UnloadReleasesTheSharedLockOnce)
 {
     void* handle = open();
-    ASSERT_NE(handle, nullptr);
-    void* helper = dlopen(g_helper, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(helper, nullptr) << dlerror();
-    auto copyOut = reinterpret_cast<int (*)(char*, unsigned)>(dlsym(helper, "zrolife_copy_out"));
-    ASSERT_NE(copyOut, nullptr);
-    char field[8];
-    EXPECT_EQ(copyOut(field, sizeof field), 1);
-    EXPECT_EQ(std::string(field, sizeof field), "life    ");
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        std::vector<std::string> expected = {"entry 57", "exit 57 1", "entry 58", "exit 58 1"};
-        EXPECT_EQ(g_records, expected);
-    }
+    void* helper = copyOutThroughTheHelper();
+    const std::vector<std::string> copied = {"entry 57", "exit 57 1", "entry 58", "exit 58 1"};
+    EXPECT_EQ(records(), copied);
     // The helper goes, the library stays: nothing is released yet.
     EXPECT_EQ(dlclose(helper), 0);
     EXPECT_TRUE(loaded());
-    EXPECT_EQ(releaseTexts(), 0);
+    EXPECT_EQ(records(), std::vector<std::string>{});
     EXPECT_EQ(dlclose(handle), 0);
     EXPECT_FALSE(loaded());
-    EXPECT_EQ(releaseTexts(), 1);
-    EXPECT_EQ(g_decoyCalls, 0);
+    EXPECT_EQ(records(), kReleased);
 }
 
 TEST_F(ZroLifeTest, ReloadStartsAfresh)
@@ -146,22 +131,12 @@ TEST_F(ZroLifeTest, ReloadStartsAfresh)
     // Load, create the lock, unload; then a new load has no lock to release.
     for (int round = 0; round < 2; ++round) {
         void* handle = open();
-        ASSERT_NE(handle, nullptr);
-        if (round == 0) {
-            void* helper = dlopen(g_helper, RTLD_NOW | RTLD_LOCAL);
-            ASSERT_NE(helper, nullptr) << dlerror();
-            auto copyOut =
-                reinterpret_cast<int (*)(char*, unsigned)>(dlsym(helper, "zrolife_copy_out"));
-            ASSERT_NE(copyOut, nullptr);
-            char field[4];
-            EXPECT_EQ(copyOut(field, sizeof field), 1);
-            dlclose(helper);
-        }
+        if (round == 0) dlclose(copyOutThroughTheHelper());
+        records();
         EXPECT_EQ(dlclose(handle), 0);
         EXPECT_FALSE(loaded());
+        EXPECT_EQ(records(), round == 0 ? kReleased : std::vector<std::string>{});
     }
-    EXPECT_EQ(releaseTexts(), 1);
-    EXPECT_EQ(g_decoyCalls, 0);
 }
 
 } // namespace

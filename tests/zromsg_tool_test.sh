@@ -1,90 +1,62 @@
 #!/usr/bin/env bash
-# Tests of the zromsg program, one case per run (ctest runs each as a test).
+# Tests of the zromsg program: every case of one GROUP (ctest runs each group).
 #
-#   zromsg_tool_test.sh ZROMSG SAMPLES roundtrip NAME [DUMP OPTIONS...]
-#   zromsg_tool_test.sh ZROMSG SAMPLES broken NAME EDIT REASON OFFSET [DUMP OPTIONS...]
-#   zromsg_tool_test.sh ZROMSG SAMPLES readable NAME EDIT EXPECTED [DUMP OPTIONS...]
-#   zromsg_tool_test.sh ZROMSG SAMPLES badjson TEXT EXPECTED
-#   zromsg_tool_test.sh ZROMSG SAMPLES usage EXPECTED [ZROMSG ARGUMENTS...]
-#   zromsg_tool_test.sh ZROMSG SAMPLES version VERSION
+#   zromsg_tool_test.sh ZROMSG SAMPLES GROUP VERSION
 #
-# roundtrip: NAME.json composes to the checked-in NAME.bin; dump --json of
-#   NAME.bin composes back to the same bytes; the text dump reads the whole chain.
-# broken: NAME.bin edited by EDIT (truncate:N, or patch:OFFSET:HEX) breaks at
-#   OFFSET with REASON, status 1, in the text dump, the JSON and on stderr.
-# readable: NAME.bin edited by EDIT (none, truncate:N, patch:OFFSET:HEX) reads to
-#   its body, status 0, and the text dump contains EXPECTED.
-# badjson: compose of TEXT (or @empty: an empty file; @deep: 100000 nested
-#   arrays; @latin1: a text that is not UTF-8) fails with status 2 and EXPECTED on stderr, and writes nothing.
-# usage: zromsg ARGUMENTS... fails with status 2 and EXPECTED on stderr (one
-#   line of it for convert).
+# roundtrip: each sample NAME.json composes to NAME.bin; dump --json of
+#   NAME.bin composes back to the same bytes; the text dump reads the chain.
+# foreign: NAME.bin converted to ENCODING:CCSID is the checked-in
+#   foreign/NAME.ENCODING-CCSID.bin and converts back; dump of the foreign form
+#   shows the same items and values, and its dump --json composes back to it.
+# The other groups take their cases from the table at the end, one a line,
+# fields separated by |, dump options last (EDIT: none, truncate:N, patch:AT:HEX):
+#   broken|NAME|EDIT|REASON|OFFSET: the chain breaks there, status 1, in the
+#     text dump, the JSON and on stderr.
+#   readable|NAME|EDIT|EXPECTED: reads to its body, the text dump says EXPECTED.
+#   badjson|TEXT|EXPECTED: compose of TEXT (@empty, @deep: 100000 nested arrays,
+#     @latin1: not UTF-8) fails, status 2, EXPECTED on stderr, no output.
+#   usage|EXPECTED|ARGUMENTS: status 2, EXPECTED on stderr (one line for convert).
+#   unconvertible|NAME|EDIT|FORM|EXPECTED: convert fails, status 1, no output.
 # version: zromsg --version names VERSION for the tool and for the library.
-# foreign: NAME.bin converted to FORM (ENCODING:CCSID) is the checked-in
-#   foreign/NAME.ENCODING-CCSID.bin and converts back to NAME.bin; dump of the
-#   foreign form shows the same items, offsets and field values as dump of
-#   NAME.bin, and its dump --json composes back to the foreign bytes.
-# unconvertible: NAME.bin edited by EDIT cannot be converted to FORM: status
-#   1, EXPECTED on stderr, no output written.
 set -u
-
-tool=$1 samples=$2 case=$3
-shift 3
+tool=$1 samples=$2 group=$3 version=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 fail() {
-    echo "FAIL: $*" >&2
-    echo "---- stdout" >&2
-    cat "$work/out" >&2 2>/dev/null
-    echo "---- stderr" >&2
-    cat "$work/err" >&2 2>/dev/null
+    printf 'FAIL %s: %s\n---- stdout\n%s\n---- stderr\n%s\n' "$label" "$*" \
+        "$(cat "$work/out" 2>/dev/null)" "$(cat "$work/err" 2>/dev/null)" >&2
     exit 1
 }
-
-# Runs the tool; its status in $status, its output in $work/out and $work/err.
-run() {
-    "$tool" "$@" >"$work/out" 2>"$work/err"
+run() { # the tool's status in $status, its output in $work/out and $work/err
+    "$tool" "$@" </dev/null >"$work/out" 2>"$work/err"
     status=$?
 }
+expect_status() { [ "$status" -eq "$1" ] || fail "zromsg exited with $status, expected $1"; }
+expect_in() { grep -qF -- "$2" "$work/$1" || fail "$1 does not contain: $2"; }
+expect_not_in() { ! grep -qF -- "$2" "$work/$1" || fail "$1 contains: $2"; }
 
-expect_status() {
-    [ "$status" -eq "$1" ] || fail "zromsg exited with $status, expected $1"
-}
-
-expect_in() { # FILE TEXT
-    grep -qF -- "$2" "$work/$1" || fail "$1 does not contain: $2"
-}
-
-expect_not_in() { # FILE TEXT
-    ! grep -qF -- "$2" "$work/$1" || fail "$1 contains: $2"
-}
-
-# Copies NAME.bin to $work/edited.bin and applies EDIT to the copy.
-edit() { # NAME EDIT
+edit() { # NAME EDIT: $work/edited.bin is NAME.bin with EDIT applied
     cp "$samples/$1.bin" "$work/edited.bin"
     case $2 in
     none) return ;;
     truncate:*) head -c "${2#truncate:}" "$samples/$1.bin" >"$work/edited.bin" ;;
     patch:*)
-        local edit=${2#patch:}
-        local at=${edit%%:*} hex=${edit#*:}
+        local at=${2#patch:} hex=${2##*:}
         printf "$(printf '%s' "$hex" | sed 's/../\\x&/g')" |
-            dd of="$work/edited.bin" bs=1 seek="$at" conv=notrunc status=none
+            dd of="$work/edited.bin" bs=1 seek="${at%%:*}" conv=notrunc status=none
         ;;
     *) fail "unknown edit $2" ;;
     esac
     cmp -s "$samples/$1.bin" "$work/edited.bin" && fail "the edit changed nothing"
 }
 
-case $case in
-roundtrip)
-    name=$1
+roundtrip() { # NAME [DUMP OPTIONS]
+    local name=$1
     shift
     run compose "$samples/$name.json" -o "$work/composed.bin"
     expect_status 0
-    cmp "$samples/$name.bin" "$work/composed.bin" ||
-        fail "$name.bin is not what compose makes of $name.json (regenerate it)"
-
+    cmp "$samples/$name.bin" "$work/composed.bin" || fail "$name.bin is not what compose makes"
     run dump "$@" --json "$samples/$name.bin"
     expect_status 0
     cp "$work/out" "$work/dump.json"
@@ -92,129 +64,202 @@ roundtrip)
     expect_not_in out 'does not give these bytes back'
     run compose "$work/dump.json" -o "$work/again.bin"
     expect_status 0
-    cmp "$samples/$name.bin" "$work/again.bin" ||
-        fail "compose of dump --json of $name.bin gives other bytes"
-
+    cmp "$samples/$name.bin" "$work/again.bin" || fail "compose of dump --json gives other bytes"
     run dump "$@" "$samples/$name.bin"
     expect_status 0
     expect_in out "offset 0, "
     expect_not_in out "the chain breaks"
     [ ! -s "$work/err" ] || fail "dump wrote to stderr"
-    ;;
+}
 
-broken)
-    name=$1 edit=$2 reason=$3 offset=$4
-    shift 4
-    edit "$name" "$edit"
-
-    run dump "$@" "$work/edited.bin"
+broken() { # NAME EDIT REASON OFFSET [DUMP OPTIONS]
+    edit "$1" "$2"
+    run dump ${5-} "$work/edited.bin"
     expect_status 1
-    expect_in out "offset $offset: the chain breaks here"
-    expect_in out "reason      $reason ("
+    expect_in out "offset $4: the chain breaks here"
+    expect_in out "reason      $3 ("
     expect_in out "diagnostic  "
-    expect_in err "the chain breaks at offset $offset: $reason"
-
-    run dump "$@" --json "$work/edited.bin"
+    expect_in err "the chain breaks at offset $4: $3"
+    run dump ${5-} --json "$work/edited.bin"
     expect_status 1
-    expect_in out "\"reason\": \"$reason\""
-    expect_in out "\"offset\": $offset,"
+    expect_in out "\"reason\": \"$3\""
+    expect_in out "\"offset\": $4,"
     expect_in out '"texts": ['
-    ;;
+}
 
-readable)
-    name=$1 edit=$2 expected=$3
-    shift 3
-    edit "$name" "$edit"
-    run dump "$@" "$work/edited.bin"
+readable() { # NAME EDIT EXPECTED
+    edit "$1" "$2"
+    run dump "$work/edited.bin"
     expect_status 0
-    expect_in out "$expected"
-    ;;
+    expect_in out "$3"
+}
 
-badjson)
-    text=$1 expected=$2
-    case $text in
+badjson() { # TEXT EXPECTED
+    case $1 in
     @deep)
-        {
-            printf '{"body": {"class": "ZroStr", "text": "a"}, "headers": '
-            head -c 100000 /dev/zero | tr '\0' '['
-            head -c 100000 /dev/zero | tr '\0' ']'
-            printf '}'
-        } >"$work/in.json"
+        printf '{"body": {"class": "ZroStr", "text": "a"}, "headers": %s%s}' \
+            "$(head -c 100000 /dev/zero | tr '\0' '[')" \
+            "$(head -c 100000 /dev/zero | tr '\0' ']')" >"$work/in.json"
         ;;
     @empty) : >"$work/in.json" ;;
     @latin1) printf '{"body": {"class": "ZroStr", "text": "caf\xe9"}}' >"$work/in.json" ;;
-    *) printf '%s' "$text" >"$work/in.json" ;;
+    *) printf '%s' "$1" >"$work/in.json" ;;
     esac
+    rm -f "$work/made.bin"
     run compose "$work/in.json" -o "$work/made.bin"
     expect_status 2
-    expect_in err "$expected"
+    expect_in err "$2"
     [ ! -e "$work/made.bin" ] || fail "compose wrote output for a bad description"
-    ;;
+}
 
-usage)
-    expected=$1
-    shift
-    run "$@"
+usage() { # EXPECTED [ARGUMENTS]
+    run ${2-}
     expect_status 2
-    expect_in err "$expected"
-    if [ "${1-}" = convert ]; then
-        [ "$(wc -l <"$work/err")" -eq 1 ] || fail "convert's usage error is not one line"
-    fi
-    ;;
+    expect_in err "$1"
+    case ${2-} in convert*) [ "$(wc -l <"$work/err")" -eq 1 ] || fail "not one line" ;; esac
+}
 
-version)
-    run --version
-    expect_status 0
-    [ "$(cat "$work/out")" = "zromsg $1 (libzroi $1)" ] || fail "--version does not say $1"
-    ;;
-
-foreign)
-    name=$1 form=$2
+foreign() { # NAME FORM [DUMP OPTIONS]
+    local name=$1 form=$2 encoding=${2%:*} ccsid=${2#*:}
     shift 2
-    foreign="$samples/foreign/$name.${form/:/-}.bin"
+    local foreign="$samples/foreign/$name.$encoding-$ccsid.bin"
     run convert "$@" --to "$form" "$samples/$name.bin" -o "$work/to.bin"
     expect_status 0
     [ ! -s "$work/err" ] || expect_in err "warning: ZroConverter::convert (warning): unknown format"
     cmp "$foreign" "$work/to.bin" || fail "$foreign is not what convert makes (regenerate it)"
     run convert "$@" --from "$form" --to 546:0 "$foreign" -o "$work/back.bin"
     expect_status 0
-    cmp "$samples/$name.bin" "$work/back.bin" || fail "$foreign does not convert back to $name.bin"
-
+    cmp "$samples/$name.bin" "$work/back.bin" || fail "$foreign does not convert back"
     run dump "$@" --json "$samples/$name.bin"
     expect_status 0
     jq -S 'del(.notes)' "$work/out" >"$work/native.json"
-    run dump "$@" --encoding "${form%:*}" --ccsid "${form#*:}" --json "$foreign"
+    run dump "$@" --encoding "$encoding" --ccsid "$ccsid" --json "$foreign"
     expect_status 0
-    expect_in out "\"encoding\": ${form%:*}"
+    expect_in out "\"encoding\": $encoding"
     expect_not_in out 'does not give these bytes back'
     cp "$work/out" "$work/foreign.json"
     jq -S 'del(.notes, .foreign, .encoding, .ccsid, .headers[].encoding, .headers[].ccsid,
               .body.encoding, .body.ccsid)' "$work/foreign.json" >"$work/seen.json"
-    diff "$work/native.json" "$work/seen.json" >&2 ||
-        fail "dump of $foreign shows other items or values than dump of $name.bin"
+    diff "$work/native.json" "$work/seen.json" >&2 || fail "dump shows other items or values"
     run compose "$work/foreign.json" -o "$work/again.bin"
     expect_status 0
-    cmp "$foreign" "$work/again.bin" || fail "compose of dump --json of $foreign gives other bytes"
-
-    run dump "$@" --encoding "${form%:*}" --ccsid "${form#*:}" "$foreign"
+    cmp "$foreign" "$work/again.bin" || fail "compose of dump --json gives other bytes"
+    run dump "$@" --encoding "$encoding" --ccsid "$ccsid" "$foreign"
     expect_status 0
-    expect_in out "foreign message: encoding ${form%:*} and character set ${form#*:} as given"
-    expect_in out "[encoding ${form%:*}, character set ${form#*:}]"
-    ;;
+    expect_in out "foreign message: encoding $encoding and character set $ccsid as given"
+    expect_in out "[encoding $encoding, character set $ccsid]"
+}
 
-unconvertible)
-    name=$1 edit=$2 form=$3 expected=$4
-    shift 4
-    edit "$name" "$edit"
-    run convert "$@" --to "$form" "$work/edited.bin" -o "$work/made.bin"
+unconvertible() { # NAME EDIT FORM EXPECTED [CONVERT OPTIONS]
+    edit "$1" "$2"
+    rm -f "$work/made.bin"
+    run convert ${5-} --to "$3" "$work/edited.bin" -o "$work/made.bin"
     expect_status 1
-    expect_in err "$expected"
+    expect_in err "$4"
     [ ! -e "$work/made.bin" ] || fail "convert wrote output for data it cannot convert"
-    ;;
+}
 
-*)
-    echo "unknown case $case" >&2
-    exit 2
-    ;;
-esac
-exit 0
+version() {
+    run --version
+    expect_status 0
+    [ "$(cat "$work/out")" = "zromsg $version (libzroi $version)" ] || fail "not $version"
+}
+
+# The string and binary bodies carry no structure id: dump is told the format.
+format_of() { [ "$1" = string ] && echo "--format ZroStr"; }
+
+cases() {
+    case $group in
+    roundtrip)
+        for json in "$samples"/*.json; do
+            name=$(basename "$json" .json)
+            echo "roundtrip|$name $(format_of "$name")"
+        done
+        ;;
+    foreign)
+        for bin in "$samples"/foreign/*.bin; do
+            file=$(basename "$bin" .bin) && name=${file%.*} && form=${file##*.}
+            echo "foreign|$name ${form/-/:} $(format_of "$name")"
+        done
+        ;;
+    version) echo "version|" ;;
+    *) sed -n '/^# ---- cases$/,$p' "$0" | grep "^$group|" ;;
+    esac
+}
+
+passed=0 failed=0
+while IFS='|' read -r kind a b c d e; do
+    label="$kind|$a|$b|$c|$d|$e"
+    if [ "$kind" = roundtrip ] || [ "$kind" = foreign ]; then
+        ("$kind" $a) # NAME and options, as words
+    else
+        ("$kind" "$a" "$b" "$c" "$d" "$e")
+    fi && passed=$((passed + 1)) || failed=$((failed + 1))
+done < <(cases)
+echo "zromsg $group: $passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+exit
+
+# ---- cases
+broken|dead-letter-string|truncate:100|ZRRC_INSUFFICIENT_DATA|0
+broken|dead-letter-string|patch:116:5a524b4f54412020|ZRRC_STRUC_ID_ERROR|172
+broken|chain|patch:377:58|ZRRC_STRUC_ID_ERROR|377
+broken|chain|patch:108:11010000|ZRRC_ENCODING_ERROR|172
+broken|chain|patch:180:6b000000|ZRRC_STRUC_LENGTH_ERROR|172
+broken|chain|truncate:320|ZRRC_INSUFFICIENT_DATA|293
+broken|chain|truncate:400|ZRRC_INSUFFICIENT_DATA|377
+broken|reference-string|truncate:100|ZRRC_INSUFFICIENT_DATA|0
+broken|reference-string|patch:8:6b000000|ZRRC_STRUC_LENGTH_ERROR|0
+broken|reference-string|patch:8:00100000|ZRRC_BUFFER_NOT_RESIZABLE|0
+broken|reference-string|patch:72:00000100|ZRRC_INSUFFICIENT_DATA|0
+broken|reference-string|patch:20:5a524b4f544120|ZRRC_STRUC_ID_ERROR|169
+broken|reference-kota-string|patch:12:11010000|ZRRC_ENCODING_ERROR|122
+broken|kota-string|truncate:170|ZRRC_INSUFFICIENT_DATA|0
+broken|trigger|truncate:600|ZRRC_INSUFFICIENT_DATA|0
+broken|string|patch:0:00|ZRRC_STRUC_ID_ERROR|0|--format ZroKih
+readable|chain|none|offset 377, 120 bytes: ZroWih, work information header
+readable|dead-letter-string|patch:21:20|does not give these bytes back: it gives 222 bytes that first differ at offset 21, in the ZroDlh at offset 0
+readable|reference-custom|none|format "ZRCUSTOM" is not one of the library's items
+readable|trigger|patch:684:78|1 bytes follow the ZroTrg at offset 684
+readable|kota-string|none|bridgeReturnCode              0   (read-only)
+readable|foreign/chain.273-500|none|in EBCDIC (read as character set 500), version 1 in normal byte order (read as encoding 273)
+readable|foreign/kota-string.273-819|none|in ASCII (read as character set 819), version 2 in normal byte order
+badjson|{"body": |is not valid JSON
+badjson|@empty|is not valid JSON
+badjson|@latin1|is not valid JSON
+badjson|[1, 2]|must be a JSON object
+badjson|{}|needs a "body"
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "extra": 1}|unknown key "extra"
+badjson|{"body": {"class": "ZroXyz"}}|is no body class
+badjson|{"body": {"class": "ZroRfh"}}|is no body class
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroStr"}]}|is no header class
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroKih", "fields": {"bridgeReturnCode": 5}}]}|ZroKih field "bridgeReturnCode" has no setter: compose cannot make it 5
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroDlh", "fields": {"headerFlags": 1}}]}|ZroDlh has no field "headerFlags"
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroWih", "fields": {"messageToken": "00"}}]}|ZroWih field "messageToken": the class refuses 1 bytes: 2/6111 ZRRC_BINARY_DATA_LENGTH_ERROR
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroRfh", "fields": {"colour": 5}}]}|ZroRfh has no field "colour"
+badjson|{"body": {"class": "ZroTrg", "fields": {"queueName": "0123456789012345678901234567890123456789012345678901"}}}|ZroTrg field "queueName" cannot hold
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroRfh", "fields": {"instanceId": "0011"}}]}|the class refuses 2 bytes: 2/6111 ZRRC_BINARY_DATA_LENGTH_ERROR
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroKih", "fields": {"version": 3}}]}|the class refuses 3: 2/6128 ZRRC_WRONG_VERSION
+badjson|{"body": {"class": "ZroBin", "hex": "abc"}}|odd number of hex digits
+badjson|{"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroRfh", "fields": {"headerFlags": 4294967296}}]}|must be an integer
+badjson|{"body": {"class": "ZroStr", "text": 5}}|must be a string
+badjson|{"body": {"class": "ZroStr", "text": "a\u0000b"}}|holds a NUL character
+badjson|{"body": {"class": "ZroStr", "text": "ab", "length": 3}}|described with length 3, but compose makes it 2
+badjson|{"headers": [], "broken": {"offset": 0, "reason": "ZRRC_STRUC_ID_ERROR"}}|chain that breaks at offset 0
+badjson|@deep|nested deeper than 32 levels
+unconvertible|string|patch:0:a4|273:1140|ZroConverter::convert (error): character not in the target character set|--format ZroStr
+unconvertible|chain|patch:0:00|273:500|ZroConverter::convert (error): wrong structure id|--format ZroDlh
+usage|convert needs --to|convert x -o y
+usage|--to needs ENCODING:CCSID|convert --to 273 x -o y
+usage|character set 4711 is not supported|convert --to 273:4711 x -o y
+usage|lowest hexadecimal digit|convert --to 0:500 x -o y
+usage|--ccsid needs a number|dump --ccsid x y
+usage|which command|
+usage|unknown command frob|frob
+usage|dump needs a FILE|dump
+usage|dump reads one FILE|dump a b
+usage|unknown option --frob|dump --frob x
+usage|at most 8 characters|dump --format ZRTOOLONG x
+usage|--format needs a NAME|dump --format
+usage|compose needs -o OUT|compose x.json
+usage|cannot read /nonexistent/m.bin|dump /nonexistent/m.bin

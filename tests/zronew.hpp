@@ -1,18 +1,9 @@
-// Failing operator new on purpose, for tests.
-//
-// The test program replaces operator new and operator new[] (tests/zrotest.cpp)
-// with versions that forward to the runtime's, or to a sanitizer's, so that
-// every tool still pairs each new with its delete, and that can be made to
-// throw std::bad_alloc: the storage the library obtains with plain new (the
-// tracker's values, the KOTA header's record, the channel's record and
-// lists) can then be made to run out.
-//
-//     zroTestFailNew(2);                 // the 2nd operator new from now throws
-//     EXPECT_THROW(ZroMtr copy(tracker), std::bad_alloc);
-//     zroTestFailNew(0);
-//
-// Under valgrind, run with --soname-synonyms=somalloc=nouserintercepts, or
-// valgrind's own new stands in front of these and nothing fails.
+// Failing operator new on purpose, for tests. The test program replaces
+// operator new and new[] (tests/zrotest.cpp) with versions that forward to the
+// runtime's, or a sanitizer's, and can be made to throw std::bad_alloc: the
+// storage the library obtains with plain new (the tracker's values, the KOTA
+// header's record, the channel's record and lists) can then run out. Under
+// valgrind, run with --soname-synonyms=somalloc=nouserintercepts.
 #ifndef ZROI_TESTS_ZRONEW_HPP
 #define ZROI_TESTS_ZRONEW_HPP
 

@@ -12,12 +12,19 @@
 
 namespace {
 constexpr int THREADS = 6;
-// Enough rounds that copies without the lock would mix their codes.
-constexpr int ROUNDS = 20000;
+constexpr int ROUNDS = 20000; // enough that copies without the lock would mix their codes
 
 void waitFor(const std::atomic<bool>& go)
 {
     while (!go.load(std::memory_order_acquire)) std::this_thread::yield();
+}
+
+// What a thread's copy gives: "result field codes".
+std::string copied(ZroStr& s, char* field)
+{
+    const int result = s.copyOut(field, 4, '*');
+    return std::to_string(result) + (field != nullptr ? std::string(field, 4) : "") +
+           std::to_string(s.completionCode()) + "/" + std::to_string(s.reasonCode());
 }
 } // namespace
 
@@ -25,51 +32,32 @@ using ZroStrThreadTest = ZroTest;
 
 TEST_F(ZroStrThreadTest, ConcurrentCopiesCreateOneLockAndKeepTheirCodes)
 {
-    ZroStrCleanUp();                   // start without a shared lock: the threads race to create it
+    ZroStrCleanUp();                   // no shared lock: the threads race to create it
     ZroStr::copy(nullptr, 1, "", ' '); // shared codes 2/6108 to start with
-    std::vector<ZroStr> strings;
-    for (int t = 0; t < THREADS; ++t) strings.emplace_back(t % 3 == 0 ? "ABCDEF" : "AB");
     std::vector<int> errors(THREADS, 0);
     std::vector<unsigned long> allocations(THREADS, 0); // each thread counts its own
     std::atomic<bool> go{false};
-    // Nobody listens while the threads run, so that they run flat out and
-    // meet in the copy as often as they can.
-    zrecs_set_listener(nullptr, nullptr);
-
+    zrecs_set_listener(nullptr, nullptr); // unheard, the threads meet in the copy more often
     std::vector<std::thread> threads;
     for (int t = 0; t < THREADS; ++t) {
         threads.emplace_back([&, t] {
             waitFor(go);
+            ZroStr s(t % 3 == 0 ? "ABCDEF" : "AB");
             const unsigned long before = zroi_test_allocation_count();
-            ZroStr& s = strings[static_cast<std::size_t>(t)];
+            // A cut gives exactly its warning, no field exactly its failure,
+            // a fit whichever pair stands but never a mixture.
+            const char* wanted[] = {"1ABCD1/6115", "02/6108", "1AB**1/6115", "1AB**2/6108"};
             for (int round = 0; round < ROUNDS; ++round) {
                 char field[4] = {};
-                switch (t % 3) {
-                case 0: // cut: exactly its own warning
-                    if (s.copyOut(field, 4, '*') != 1 || std::memcmp(field, "ABCD", 4) != 0 ||
-                        s.completionCode() != 1 || s.reasonCode() != 6115)
-                        ++errors[static_cast<std::size_t>(t)];
-                    break;
-                case 1: // no field: exactly its own failure
-                    if (s.copyOut(nullptr, 4, '*') != 0 || s.completionCode() != 2 ||
-                        s.reasonCode() != 6108)
-                        ++errors[static_cast<std::size_t>(t)];
-                    break;
-                default: // fits: whichever pair stands, never a mixture
-                    if (s.copyOut(field, 4, '*') != 1 || std::memcmp(field, "AB**", 4) != 0 ||
-                        !((s.completionCode() == 1 && s.reasonCode() == 6115) ||
-                          (s.completionCode() == 2 && s.reasonCode() == 6108)))
-                        ++errors[static_cast<std::size_t>(t)];
-                    break;
-                }
+                const std::string got = copied(s, t % 3 == 1 ? nullptr : field);
+                if (got != wanted[t % 3] && (t % 3 != 2 || got != wanted[3])) ++errors[t];
             }
-            allocations[static_cast<std::size_t>(t)] = zroi_test_allocation_count() - before;
+            allocations[t] = zroi_test_allocation_count() - before;
         });
     }
     go.store(true, std::memory_order_release);
     for (std::thread& thread : threads) thread.join();
-
-    for (int t = 0; t < THREADS; ++t) EXPECT_EQ(errors[static_cast<std::size_t>(t)], 0) << t;
+    EXPECT_EQ(errors, std::vector<int>(THREADS, 0));
     // The copies allocate nothing: the one allocation, made by whichever
     // thread came first, is the one shared lock.
     unsigned long all = 0;
@@ -95,12 +83,10 @@ TEST_F(ZroStrThreadTest, DirectCopiesBesideLockedCopies)
             ZroStr s("XYZ");
             for (int round = 0; round < ROUNDS; ++round) {
                 char field[2] = {};
-                if (t % 2 == 0) {
-                    ZroStr::copy(field, 2, "XYZ", ' ');
-                } else {
-                    s.copyOut(field, 2, ' ');
-                }
-                if (std::memcmp(field, "XY", 2) != 0) ++wrongFields;
+                if (t % 2 == 0 ? ZroStr::copy(field, 2, "XYZ", ' ') : s.copyOut(field, 2, ' '))
+                    wrongFields += std::memcmp(field, "XY", 2) != 0;
+                else
+                    ++wrongFields;
             }
         });
     }
@@ -109,9 +95,8 @@ TEST_F(ZroStrThreadTest, DirectCopiesBesideLockedCopies)
     EXPECT_EQ(wrongFields.load(), 0);
 }
 
-// The allocation seam's test controls belong to the thread that calls them:
-// a failure planned on one thread fails that thread's allocation, while
-// another thread allocating at the same time is neither failed nor counted.
+// The allocation seam's controls belong to the thread that calls them: a
+// failure planned on one thread neither fails nor counts another's.
 TEST_F(ZroStrThreadTest, AllocationFailuresAndCountsStayOnTheirThread)
 {
     std::atomic<bool> planned{false}, done{false};
@@ -120,10 +105,7 @@ TEST_F(ZroStrThreadTest, AllocationFailuresAndCountsStayOnTheirThread)
     std::thread other([&] {
         waitFor(planned);
         const unsigned long before = zroi_test_allocation_count();
-        for (int i = 0; i < 1000; ++i) {
-            ZroStr s("storage of another thread");
-            if (s.dataPointer() == nullptr) ++otherFailures;
-        }
+        for (int i = 0; i < 1000; ++i) otherFailures += ZroStr("another thread's").length() == 0;
         otherCount = zroi_test_allocation_count() - before;
         done.store(true, std::memory_order_release);
     });
@@ -132,7 +114,7 @@ TEST_F(ZroStrThreadTest, AllocationFailuresAndCountsStayOnTheirThread)
     planned.store(true, std::memory_order_release);
     waitFor(done);
     other.join();
-    ZroStr mine("storage of this thread");
+    ZroStr mine("this thread's");
     failAllocation(0);
     EXPECT_EQ(mine.dataPointer(), nullptr);
     expectCodes(mine, 1, 2071);

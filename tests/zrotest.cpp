@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <new>
+#include <tuple>
 
 #include "zroalloc.hpp"
 #include "zronew.hpp"
@@ -79,23 +80,18 @@ std::vector<std::string> ZroTest::records() const
 
 void ZroTest::expectOnlyText(unsigned function, const std::string& text) const
 {
-    std::vector<TraceEvent> all = events();
-    std::vector<const TraceEvent*> found;
-    for (const TraceEvent& e : all)
-        if (e.kind == ZRECS_TEXT) found.push_back(&e);
-    ASSERT_EQ(found.size(), 1u) << "expected one text: " << text;
-    EXPECT_EQ(found[0]->component, 31u);
-    EXPECT_EQ(found[0]->function, function);
-    EXPECT_EQ(found[0]->text, text);
-    // Every text is announced by the hook with 1 immediately before it.
-    const TraceEvent* previous = nullptr;
-    for (const TraceEvent& e : all) {
-        if (&e == found[0]) break;
-        previous = &e;
-    }
-    ASSERT_NE(previous, nullptr);
-    EXPECT_EQ(previous->kind, ZRECS_HOOK);
-    EXPECT_EQ(previous->value, 1u);
+    // Exactly one text, announced by the hook with 1 immediately before it.
+    const std::vector<TraceEvent> all = events();
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (all[i].kind == ZRECS_TEXT) at.push_back(i);
+    ASSERT_EQ(at.size(), 1u) << "expected one text: " << text;
+    const TraceEvent& e = all[at[0]];
+    EXPECT_EQ(std::make_tuple(e.component, e.function, e.text),
+              std::make_tuple(31u, function, text));
+    ASSERT_GT(at[0], 0u);
+    EXPECT_EQ(all[at[0] - 1].kind, ZRECS_HOOK);
+    EXPECT_EQ(all[at[0] - 1].value, 1u);
 }
 
 void ZroTest::expectNoText() const
@@ -105,19 +101,15 @@ void ZroTest::expectNoText() const
 
 void ZroTest::expectFrame(unsigned function, unsigned reason) const
 {
-    std::vector<TraceEvent> all = events();
+    const std::vector<TraceEvent> all = events();
     ASSERT_GE(all.size(), 3u);
+    auto frame = [](const TraceEvent& e) {
+        return std::make_tuple(e.kind, e.component, e.function, e.value);
+    };
     EXPECT_EQ(all[0].kind, ZRECS_HOOK);
     EXPECT_EQ(all[0].value, 4u);
-    EXPECT_EQ(all[1].kind, ZRECS_ENTRY);
-    EXPECT_EQ(all[1].component, 31u);
-    EXPECT_EQ(all[1].function, function);
-    EXPECT_EQ(all[1].value, 0u);
-    const TraceEvent& last = all.back();
-    EXPECT_EQ(last.kind, ZRECS_EXIT);
-    EXPECT_EQ(last.component, 31u);
-    EXPECT_EQ(last.function, function);
-    EXPECT_EQ(last.value, reason);
+    EXPECT_EQ(frame(all[1]), std::make_tuple(ZRECS_ENTRY, 31u, function, 0u));
+    EXPECT_EQ(frame(all.back()), std::make_tuple(ZRECS_EXIT, 31u, function, reason));
 }
 
 void ZroTest::expectCodes(const ZroErr& object, int32_t completion, int32_t reason)
@@ -129,16 +121,10 @@ void ZroTest::expectCodes(const ZroErr& object, int32_t completion, int32_t reas
 void ZroTest::listen(const zrecs_event* event, void* context)
 {
     ZroTest* self = static_cast<ZroTest*>(context);
-    TraceEvent e{event->kind,
-                 event->component,
-                 event->function,
-                 event->value,
-                 event->text != nullptr ? event->text : "",
-                 event->start,
-                 event->length,
-                 event->result};
+    const char* text = event->text != nullptr ? event->text : "";
     std::lock_guard<std::mutex> lock(self->mutex_);
-    self->events_.push_back(std::move(e));
+    self->events_.push_back({event->kind, event->component, event->function, event->value, text,
+                             event->start, event->length, event->result});
 }
 
 int ZroTest::check(const void* start, unsigned length, unsigned mode, void* context)
