@@ -27,7 +27,7 @@ void fiveCalls(char* byte)
 {
     xtr_printfFn_e(31, 1, 0, "begin");
     xcsCPInitTerm_e(4);
-    xtr_fnc_entryFn_e(31, 9, 0);
+    xtr_fnc_entryFn_e(31, 9, 5);
     xcsCheckPointer_e(byte, 1, 2);
     xtr_fnc_retcodeFn_e(31, 9, 2004);
 }
@@ -56,7 +56,7 @@ TEST_F(ZrecsTest, EveryCallIsOneEventInOrder)
     char check[64];
     std::snprintf(check, sizeof check, "%d 0 0 2  %p 1 0", ZRECS_CHECK, static_cast<void*>(&byte));
     const std::vector<std::string> expected = {"4 31 1 0 begin (nil) 0 0", "1 0 0 4  (nil) 0 0",
-                                               "2 31 9 0  (nil) 0 0", check,
+                                               "2 31 9 5  (nil) 0 0", check,
                                                "3 31 9 2004  (nil) 0 0"};
     EXPECT_EQ(seen, expected);
 }
@@ -127,6 +127,13 @@ TEST_F(ZrecsTest, StrictCheckFollowsTheMemoryMap)
     const int refused = zrecs_strict_pointer_check(&byte, 1, 1, nullptr);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
     EXPECT_EQ(refused, 1);
+    // With standard input closed, the map is read through descriptor 0.
+    const int in = dup(0);
+    close(0);
+    const int answer = zrecs_strict_pointer_check(&byte, 1, 1, nullptr);
+    dup2(in, 0);
+    close(in);
+    EXPECT_EQ(answer, 0);
 }
 
 TEST_F(ZrecsTest, ListenerCanBeSwappedWhileOtherThreadsTrace)
@@ -171,7 +178,7 @@ TEST(ZrecsTraceFile, EveryCallIsOneLine)
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
     };
     const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z tid=\d+ comp=)";
-    const char* calls[] = {"31 func=1 text  begin", "0 func=0 hook  4", "31 func=9 entry 0",
+    const char* calls[] = {"31 func=1 text  begin", "0 func=0 hook  4", "31 func=9 entry 5",
                            "0 func=0 check 0x[0-9a-f]+\\+1 mode=2 -> 0", "31 func=9 exit  2004"};
     // Expects the lines of `path` to be `runs` runs of the calls.
     auto expectRuns = [&](const std::string& path, std::size_t runs) {

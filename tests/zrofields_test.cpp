@@ -1,6 +1,8 @@
-// The field tables against the classes: for every text field that a class
-// reads, its getter gives what fieldText reads in place, whatever the bytes;
-// its setter pads with the table's character and cuts at the table's width.
+// The field tables against the classes, one table-driven check a record:
+// every text getter gives what fieldText reads in place whatever the bytes,
+// every setter pads with the table's character and cuts at its width, every
+// binary getter gives the field's bytes at its width, and every field a
+// message item carries comes back through copyOut and pasteIn.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,36 +15,34 @@
 
 namespace {
 
-/// A class's text getter and setter (none for a read-only field), by the
-/// getter's name as the table gives it.
-template <class C> struct TextAccess {
+/// A class's getter (text or binary) and text setter (none for a read-only
+/// field), by the getter's name as the table gives it.
+template <class C> struct Access {
     const char* name;
     ZroStr (*get)(const C&);
     void (*set)(C&, const char*);
+    ZroBin (*bytes)(const C&);
 };
 
-#define GETTER(C, get)                                    \
-    TextAccess<C>                                         \
-    {                                                     \
-#get, [](const C& o) { return o.get(); }, nullptr \
-    }
-#define ACCESS(C, get, set)                                                              \
-    TextAccess<C>                                                                        \
-    {                                                                                    \
-#get, [](const C& o) { return o.get(); }, [](C & o, const char* t) { o.set(t); } \
-    }
+template <class C>
+Access<C> access(const char* name, ZroStr (*get)(const C&), void (*set)(C&, const char*) = nullptr,
+                 ZroBin (*bytes)(const C&) = nullptr)
+{
+    return {name, get, set, bytes};
+}
+#define GETTER(C, get) access<C>(#get, [](const C& o) { return o.get(); })
+#define TEXT(C, get, set) \
+    access<C>(            \
+        #get, [](const C& o) { return o.get(); }, [](C& o, const char* t) { o.set(t); })
+#define BINARY(C, get) access<C>(#get, nullptr, nullptr, [](const C& o) { return o.get(); })
 
-// Where each class keeps its record. The headers give it read-only; the
-// tests write received bytes straight into it.
+// Where each class keeps its record; the tests write bytes straight into it.
 char* recordOf(ZroMsg& o) { return reinterpret_cast<char*>(&o.descriptor()); }
-char* recordOf(ZroDlh& o) { return const_cast<char*>(reinterpret_cast<const char*>(&o.record())); }
-char* recordOf(ZroKih& o) { return const_cast<char*>(reinterpret_cast<const char*>(&o.record())); }
-char* recordOf(ZroRih& o) { return const_cast<char*>(reinterpret_cast<const char*>(&o.record())); }
-char* recordOf(ZroTrg& o) { return const_cast<char*>(reinterpret_cast<const char*>(&o.record())); }
-char* recordOf(ZroRfh& o) { return const_cast<char*>(reinterpret_cast<const char*>(&o.record())); }
-char* recordOf(ZroWih& o) { return const_cast<char*>(reinterpret_cast<const char*>(&o.record())); }
+template <class H> char* recordOf(H& o)
+{
+    return const_cast<char*>(reinterpret_cast<const char*>(&o.record()));
+}
 char* recordOf(ZroGmo& o) { return static_cast<char*>(o.record()); }
-char* recordOf(ZroGmo3& o) { return reinterpret_cast<char*>(&o.record()); }
 char* recordOf(ChannelProbe& o) { return reinterpret_cast<char*>(&o.record()); }
 
 /// Byte patterns a peer may send, cut or padded to the field's width.
@@ -60,21 +60,30 @@ std::vector<std::string> patterns(uint32_t width)
     return all;
 }
 
-template <class C, class H = C> void checkTexts(const std::vector<TextAccess<H>>& accessors)
+template <class C, class H = C> void checkFields(const std::vector<Access<H>>& accessors)
 {
     const zroi::FieldTable table = zroi::fields<C>();
     std::size_t checked = 0;
     for (const zroi::Field& field : table) {
-        if (field.kind != zroi::FieldKind::text || field.accessor == nullptr) continue;
+        if (field.accessor == nullptr ||
+            (field.kind != zroi::FieldKind::text && field.kind != zroi::FieldKind::binary))
+            continue;
         SCOPED_TRACE(field.name);
-        const TextAccess<H>* access = nullptr;
-        for (const TextAccess<H>& a : accessors)
+        const Access<H>* access = nullptr;
+        for (const Access<H>& a : accessors)
             if (std::string_view(a.name) == field.accessor) access = &a;
+        if (access == nullptr && field.kind == zroi::FieldKind::binary) continue;
         ASSERT_NE(access, nullptr) << "no getter named " << field.accessor;
         ++checked;
-
         H object;
         char* record = recordOf(object);
+        if (field.kind == zroi::FieldKind::binary) {
+            for (uint32_t i = 0; i < field.width; ++i) record[field.offset + i] = char(i * 37 + 1);
+            const ZroBin value = access->bytes(object);
+            ASSERT_EQ(value.dataLength(), field.width);
+            EXPECT_EQ(std::memcmp(value.dataPointer(), record + field.offset, field.width), 0);
+            continue;
+        }
         for (const std::string& bytes : patterns(field.width)) {
             std::memcpy(record + field.offset, bytes.data(), field.width);
             ZroStr text = access->get(object);
@@ -94,63 +103,101 @@ template <class C, class H = C> void checkTexts(const std::vector<TextAccess<H>>
         const std::string kept = field.pad == ' ' ? "B" + std::string(field.width - 1, ' ') : "B  ";
         EXPECT_EQ(zroi::fieldText(field, record), field.trimmed ? "B" : kept);
     }
-    // Every getter the class lists is one the table knows.
+    // Every getter listed is one the table knows.
     EXPECT_EQ(checked, accessors.size());
 }
 
-TEST(FieldTables, TextFieldsReadAsTheClassReadsThem)
+// Every field of the record but the `steering` ones (kept as a new object
+// has them) filled with a pattern, written with copyOut into a message and
+// read with pasteIn into a new object: the same record, byte for byte.
+template <class H> void expectRoundTrip(std::vector<const char*> steering)
 {
-    checkTexts<ZroMsg>(
-        {ACCESS(ZroMsg, format, setFormat), ACCESS(ZroMsg, replyToQueueName, setReplyToQueueName),
-         ACCESS(ZroMsg, replyToQueueManagerName, setReplyToQueueManagerName),
-         ACCESS(ZroMsg, userId, setUserId), ACCESS(ZroMsg, applicationIdData, setApplicationIdData),
-         ACCESS(ZroMsg, putApplicationName, setPutApplicationName),
-         ACCESS(ZroMsg, putDate, setPutDate), ACCESS(ZroMsg, putTime, setPutTime),
-         ACCESS(ZroMsg, applicationOriginData, setApplicationOriginData)});
-    checkTexts<ZroDlh>({ACCESS(ZroDlh, destinationQueueName, setDestinationQueueName),
-                        ACCESS(ZroDlh, destinationQueueManagerName, setDestinationQueueManagerName),
-                        ACCESS(ZroDlh, format, setFormat),
-                        ACCESS(ZroDlh, putApplicationName, setPutApplicationName),
-                        ACCESS(ZroDlh, putDate, setPutDate), ACCESS(ZroDlh, putTime, setPutTime)});
-    checkTexts<ZroKih>({ACCESS(ZroKih, format, setFormat), GETTER(ZroKih, function),
-                        GETTER(ZroKih, bridgeAbendCode),
-                        ACCESS(ZroKih, authenticator, setAuthenticator),
-                        ACCESS(ZroKih, replyToFormat, setReplyToFormat),
-                        ACCESS(ZroKih, transactionIdentifier, setTransactionIdentifier),
-                        ACCESS(ZroKih, facilityLike, setFacilityLike),
-                        ACCESS(ZroKih, attentionIdentifier, setAttentionIdentifier),
-                        ACCESS(ZroKih, startCode, setStartCode),
-                        ACCESS(ZroKih, bridgeCancelCode, setBridgeCancelCode),
-                        GETTER(ZroKih, nextTransactionIdentifier)});
-    checkTexts<ZroRih>(
-        {ACCESS(ZroRih, format, setFormat),
-         ACCESS(ZroRih, logicalTerminalOverride, setLogicalTerminalOverride),
-         ACCESS(ZroRih, messageFormatServicesMapName, setMessageFormatServicesMapName),
-         ACCESS(ZroRih, replyToFormat, setReplyToFormat),
-         ACCESS(ZroRih, authenticator, setAuthenticator)});
-    checkTexts<ZroTrg>({ACCESS(ZroTrg, queueName, setQueueName),
-                        ACCESS(ZroTrg, processName, setProcessName),
-                        ACCESS(ZroTrg, triggerData, setTriggerData),
-                        ACCESS(ZroTrg, applicationId, setApplicationId),
-                        ACCESS(ZroTrg, environmentData, setEnvironmentData),
-                        ACCESS(ZroTrg, userData, setUserData)});
-    checkTexts<ZroRfh>(
-        {ACCESS(ZroRfh, format, setFormat), ACCESS(ZroRfh, referenceType, setReferenceType)});
-    checkTexts<ZroWih>({ACCESS(ZroWih, format, setFormat),
-                        ACCESS(ZroWih, serviceName, setServiceName),
-                        ACCESS(ZroWih, serviceStep, setServiceStep)});
-    checkTexts<ZroGmo>({GETTER(ZroGmo, resolvedQueueName)});
-    checkTexts<ZroGmo3>({GETTER(ZroGmo3, resolvedQueueName)});
-    checkTexts<ZroChl, ChannelProbe>(
-        {ACCESS(ChannelProbe, channelName, setChannelName),
-         ACCESS(ChannelProbe, modeName, setModeName),
-         ACCESS(ChannelProbe, transactionProgramName, setTransactionProgramName),
-         ACCESS(ChannelProbe, securityExitName, setSecurityExitName),
-         ACCESS(ChannelProbe, securityUserData, setSecurityUserData),
-         ACCESS(ChannelProbe, userId, setUserId), ACCESS(ChannelProbe, password, setPassword),
-         ACCESS(ChannelProbe, connectionName, setConnectionName),
-         ACCESS(ChannelProbe, sslCipherSpecification, setSslCipherSpecification),
-         ACCESS(ChannelProbe, localAddress, setLocalAddress)});
+    const zroi::FieldTable table = zroi::fields<H>();
+    H header, read;
+    char* record = recordOf(header);
+    const std::string fresh(record, table.recordLength());
+    for (const char* name : {"strucId", "encoding", "codedCharSetId", "format"})
+        steering.push_back(name);
+    auto steered = [&](const char* from) {
+        std::string bytes(from, table.recordLength());
+        for (const char* name : steering)
+            if (const zroi::Field* f = table.find(name))
+                bytes.replace(f->offset, f->width, fresh, f->offset, f->width);
+        return bytes;
+    };
+    for (uint32_t i = 0; i < table.recordLength(); ++i) record[i] = static_cast<char>(i * 7 + 3);
+    const std::string bytes = steered(record);
+    std::memcpy(record, bytes.data(), bytes.size());
+    ZroMsg message;
+    ASSERT_EQ(header.copyOut(message), 1);
+    message.setDataOffset(0);
+    ASSERT_EQ(read.pasteIn(message), 1);
+    EXPECT_EQ(steered(recordOf(read)), bytes);
+}
+
+TEST(FieldTables, FieldsReadAsTheClassReadsThem)
+{
+    checkFields<ZroMsg>(
+        {TEXT(ZroMsg, format, setFormat), TEXT(ZroMsg, replyToQueueName, setReplyToQueueName),
+         TEXT(ZroMsg, replyToQueueManagerName, setReplyToQueueManagerName),
+         TEXT(ZroMsg, userId, setUserId), TEXT(ZroMsg, applicationIdData, setApplicationIdData),
+         TEXT(ZroMsg, putApplicationName, setPutApplicationName), TEXT(ZroMsg, putDate, setPutDate),
+         TEXT(ZroMsg, putTime, setPutTime),
+         TEXT(ZroMsg, applicationOriginData, setApplicationOriginData), BINARY(ZroMsg, messageId),
+         BINARY(ZroMsg, correlationId), BINARY(ZroMsg, accountingToken), BINARY(ZroMsg, groupId)});
+    checkFields<ZroDlh>({TEXT(ZroDlh, destinationQueueName, setDestinationQueueName),
+                         TEXT(ZroDlh, destinationQueueManagerName, setDestinationQueueManagerName),
+                         TEXT(ZroDlh, format, setFormat),
+                         TEXT(ZroDlh, putApplicationName, setPutApplicationName),
+                         TEXT(ZroDlh, putDate, setPutDate), TEXT(ZroDlh, putTime, setPutTime)});
+    checkFields<ZroKih>(
+        {TEXT(ZroKih, format, setFormat), GETTER(ZroKih, function), GETTER(ZroKih, bridgeAbendCode),
+         TEXT(ZroKih, authenticator, setAuthenticator),
+         TEXT(ZroKih, replyToFormat, setReplyToFormat),
+         TEXT(ZroKih, transactionIdentifier, setTransactionIdentifier),
+         TEXT(ZroKih, facilityLike, setFacilityLike),
+         TEXT(ZroKih, attentionIdentifier, setAttentionIdentifier),
+         TEXT(ZroKih, startCode, setStartCode), TEXT(ZroKih, bridgeCancelCode, setBridgeCancelCode),
+         GETTER(ZroKih, nextTransactionIdentifier), BINARY(ZroKih, facilityToken)});
+    checkFields<ZroRfh>({TEXT(ZroRfh, format, setFormat),
+                         TEXT(ZroRfh, referenceType, setReferenceType),
+                         BINARY(ZroRfh, instanceId)});
+    checkFields<ZroRih>(
+        {TEXT(ZroRih, format, setFormat),
+         TEXT(ZroRih, logicalTerminalOverride, setLogicalTerminalOverride),
+         TEXT(ZroRih, messageFormatServicesMapName, setMessageFormatServicesMapName),
+         TEXT(ZroRih, replyToFormat, setReplyToFormat),
+         TEXT(ZroRih, authenticator, setAuthenticator), BINARY(ZroRih, transactionInstanceId)});
+    checkFields<ZroTrg>(
+        {TEXT(ZroTrg, queueName, setQueueName), TEXT(ZroTrg, processName, setProcessName),
+         TEXT(ZroTrg, triggerData, setTriggerData), TEXT(ZroTrg, applicationId, setApplicationId),
+         TEXT(ZroTrg, environmentData, setEnvironmentData), TEXT(ZroTrg, userData, setUserData)});
+    checkFields<ZroWih>({TEXT(ZroWih, format, setFormat), TEXT(ZroWih, serviceName, setServiceName),
+                         TEXT(ZroWih, serviceStep, setServiceStep), BINARY(ZroWih, messageToken)});
+    checkFields<ZroGmo>({GETTER(ZroGmo, resolvedQueueName)});
+    checkFields<ZroGmo3>({GETTER(ZroGmo3, resolvedQueueName), BINARY(ZroGmo3, messageToken)});
+    checkFields<ZroChl, ChannelProbe>(
+        {TEXT(ChannelProbe, channelName, setChannelName), TEXT(ChannelProbe, modeName, setModeName),
+         TEXT(ChannelProbe, transactionProgramName, setTransactionProgramName),
+         TEXT(ChannelProbe, securityExitName, setSecurityExitName),
+         TEXT(ChannelProbe, securityUserData, setSecurityUserData),
+         TEXT(ChannelProbe, userId, setUserId), TEXT(ChannelProbe, password, setPassword),
+         TEXT(ChannelProbe, connectionName, setConnectionName),
+         TEXT(ChannelProbe, sslCipherSpecification, setSslCipherSpecification),
+         TEXT(ChannelProbe, localAddress, setLocalAddress)});
+}
+
+TEST(FieldTables, EveryCarriedFieldRoundTrips)
+{
+    expectRoundTrip<ZroDlh>({});
+    expectRoundTrip<ZroRih>({});
+    expectRoundTrip<ZroWih>({});
+    expectRoundTrip<ZroKih>({"version"});
+    expectRoundTrip<ZroTrg>({"version"});
+    expectRoundTrip<ZroRfh>({"strucLength", "sourceEnvironmentLength", "sourceEnvironmentOffset",
+                             "sourceNameLength", "sourceNameOffset", "destinationEnvironmentLength",
+                             "destinationEnvironmentOffset", "destinationNameLength",
+                             "destinationNameOffset"});
 }
 
 // A holding class and its record name the same table; ZroGmo holds the
@@ -166,19 +213,22 @@ TEST(FieldTables, ClassesNameTheirRecordsTable)
     EXPECT_EQ(zroi::fields<ZroChl>().find("nonesuch"), nullptr);
 }
 
-// Integers read in place, the slots of a list included.
+// Integers read in place, every slot of a list and none beyond it.
 TEST(FieldTables, IntegersReadInPlace)
 {
     ChannelProbe channel;
     const zroi::FieldTable table = zroi::fields<ZroChl>();
     const zroi::Field& messages = *table.find("messageCompression");
-    EXPECT_EQ(messages.width, 64u);
-    channel.record().messageCompression[15] = 7;
-    EXPECT_EQ(zroi::fieldInteger(messages, &channel.record(), 15), 7);
-    EXPECT_EQ(zroi::fieldInteger(messages, &channel.record(), 16), 0); // beyond the list
-    EXPECT_EQ(zroi::fieldInteger(*table.find("heartBeatInterval"), &channel.record()),
+    ASSERT_EQ(messages.width, 64u);
+    char* record = recordOf(channel);
+    for (int32_t slot = 0; slot <= 16; ++slot)
+        std::memcpy(record + messages.offset + 4 * slot, &slot, 4); // slot 16: the next field
+    for (uint32_t slot = 0; slot < 16; ++slot)
+        EXPECT_EQ(zroi::fieldInteger(messages, record, slot), static_cast<int32_t>(slot));
+    EXPECT_EQ(zroi::fieldInteger(messages, record, 16), 0);
+    EXPECT_EQ(zroi::fieldInteger(*table.find("heartBeatInterval"), record),
               channel.heartBeatInterval());
-    EXPECT_EQ(zroi::fieldInteger(*table.find("channelName"), &channel.record()), 0); // text
+    EXPECT_EQ(zroi::fieldInteger(*table.find("channelName"), record), 0); // text
 
     ZroKih header;
     for (const zroi::Field& field : zroi::fields<ZroKih>())

@@ -1,23 +1,10 @@
 #!/usr/bin/env bash
-# Tests of the zromsg program: every case of one GROUP (ctest runs each group).
-#
+# Tests of the zromsg program, every case of one GROUP (ctest runs each group):
 #   zromsg_tool_test.sh ZROMSG SAMPLES GROUP VERSION
-#
-# roundtrip: each sample NAME.json composes to NAME.bin; dump --json of
-#   NAME.bin composes back to the same bytes; the text dump reads the chain.
-# foreign: NAME.bin converted to ENCODING:CCSID is the checked-in
-#   foreign/NAME.ENCODING-CCSID.bin and converts back; dump of the foreign form
-#   shows the same items and values, and its dump --json composes back to it.
-# The other groups take their cases from the table at the end, one a line,
-# fields separated by |, dump options last (EDIT: none, truncate:N, patch:AT:HEX):
-#   broken|NAME|EDIT|REASON|OFFSET: the chain breaks there, status 1, in the
-#     text dump, the JSON and on stderr.
-#   readable|NAME|EDIT|EXPECTED: reads to its body, the text dump says EXPECTED.
-#   badjson|TEXT|EXPECTED: compose of TEXT (@empty, @deep: 100000 nested arrays,
-#     @latin1: not UTF-8) fails, status 2, EXPECTED on stderr, no output.
-#   usage|EXPECTED|ARGUMENTS: status 2, EXPECTED on stderr (one line for convert).
-#   unconvertible|NAME|EDIT|FORM|EXPECTED: convert fails, status 1, no output.
-# version: zromsg --version names VERSION for the tool and for the library.
+# roundtrip and foreign take every sample (NAME.json, foreign/NAME.FORM.bin);
+# version checks --version; the other groups take the rows of the table at the
+# end, fields separated by |, as each function below says. An EDIT of a sample
+# is none, truncate:N or patch:OFFSET:HEX.
 set -u
 tool=$1 samples=$2 group=$3 version=$4
 work=$(mktemp -d)
@@ -28,11 +15,13 @@ fail() {
         "$(cat "$work/out" 2>/dev/null)" "$(cat "$work/err" 2>/dev/null)" >&2
     exit 1
 }
-run() { # the tool's status in $status, its output in $work/out and $work/err
+run() { # STATUS ARGUMENTS: the tool exits with STATUS; its output in $work/out and $work/err
+    local expected=$1
+    shift
     "$tool" "$@" </dev/null >"$work/out" 2>"$work/err"
-    status=$?
+    local status=$?
+    [ "$status" -eq "$expected" ] || fail "zromsg exited with $status, expected $expected"
 }
-expect_status() { [ "$status" -eq "$1" ] || fail "zromsg exited with $status, expected $1"; }
 expect_in() { grep -qF -- "$2" "$work/$1" || fail "$1 does not contain: $2"; }
 expect_not_in() { ! grep -qF -- "$2" "$work/$1" || fail "$1 contains: $2"; }
 
@@ -51,50 +40,47 @@ edit() { # NAME EDIT: $work/edited.bin is NAME.bin with EDIT applied
     cmp -s "$samples/$1.bin" "$work/edited.bin" && fail "the edit changed nothing"
 }
 
+# NAME.json composes to NAME.bin, and dump --json of it back; the text dump reads it all.
 roundtrip() { # NAME [DUMP OPTIONS]
     local name=$1
     shift
-    run compose "$samples/$name.json" -o "$work/composed.bin"
-    expect_status 0
+    run 0 compose "$samples/$name.json" -o "$work/composed.bin"
     cmp "$samples/$name.bin" "$work/composed.bin" || fail "$name.bin is not what compose makes"
-    run dump "$@" --json "$samples/$name.bin"
-    expect_status 0
+    run 0 dump "$@" --json "$samples/$name.bin"
     cp "$work/out" "$work/dump.json"
     expect_not_in out '"broken"'
     expect_not_in out 'does not give these bytes back'
-    run compose "$work/dump.json" -o "$work/again.bin"
-    expect_status 0
+    run 0 compose "$work/dump.json" -o "$work/again.bin"
     cmp "$samples/$name.bin" "$work/again.bin" || fail "compose of dump --json gives other bytes"
-    run dump "$@" "$samples/$name.bin"
-    expect_status 0
+    run 0 dump "$@" "$samples/$name.bin"
     expect_in out "offset 0, "
     expect_not_in out "the chain breaks"
     [ ! -s "$work/err" ] || fail "dump wrote to stderr"
 }
 
-broken() { # NAME EDIT REASON OFFSET [DUMP OPTIONS]
+# The edited sample breaks at OFFSET with REASON, in the text dump, the JSON and on stderr.
+broken() { # NAME|EDIT|REASON|OFFSET[|DUMP OPTIONS]
     edit "$1" "$2"
-    run dump ${5-} "$work/edited.bin"
-    expect_status 1
+    run 1 dump ${5-} "$work/edited.bin"
     expect_in out "offset $4: the chain breaks here"
     expect_in out "reason      $3 ("
     expect_in out "diagnostic  "
     expect_in err "the chain breaks at offset $4: $3"
-    run dump ${5-} --json "$work/edited.bin"
-    expect_status 1
+    run 1 dump ${5-} --json "$work/edited.bin"
     expect_in out "\"reason\": \"$3\""
     expect_in out "\"offset\": $4,"
     expect_in out '"texts": ['
 }
 
-readable() { # NAME EDIT EXPECTED
+# The edited sample reads to its body, and the text dump says EXPECTED.
+readable() { # NAME|EDIT|EXPECTED
     edit "$1" "$2"
-    run dump "$work/edited.bin"
-    expect_status 0
+    run 0 dump "$work/edited.bin"
     expect_in out "$3"
 }
 
-badjson() { # TEXT EXPECTED
+# compose of TEXT (@empty, @deep: 100000 nested arrays, @latin1: not UTF-8) fails.
+badjson() { # TEXT|EXPECTED
     case $1 in
     @deep)
         printf '{"body": {"class": "ZroStr", "text": "a"}, "headers": %s%s}' \
@@ -106,62 +92,55 @@ badjson() { # TEXT EXPECTED
     *) printf '%s' "$1" >"$work/in.json" ;;
     esac
     rm -f "$work/made.bin"
-    run compose "$work/in.json" -o "$work/made.bin"
-    expect_status 2
+    run 2 compose "$work/in.json" -o "$work/made.bin"
     expect_in err "$2"
     [ ! -e "$work/made.bin" ] || fail "compose wrote output for a bad description"
 }
 
-usage() { # EXPECTED [ARGUMENTS]
-    run ${2-}
-    expect_status 2
+# A usage error: status 2 and EXPECTED, on one line for convert.
+usage() { # EXPECTED|ARGUMENTS
+    run 2 ${2-}
     expect_in err "$1"
     case ${2-} in convert*) [ "$(wc -l <"$work/err")" -eq 1 ] || fail "not one line" ;; esac
 }
 
-foreign() { # NAME FORM [DUMP OPTIONS]
+# NAME.bin converted to FORM is the checked-in foreign form and converts back; dump
+# shows the same items and values in it, and its dump --json composes back to it.
+foreign() { # NAME ENCODING:CCSID [DUMP OPTIONS]
     local name=$1 form=$2 encoding=${2%:*} ccsid=${2#*:}
     shift 2
     local foreign="$samples/foreign/$name.$encoding-$ccsid.bin"
-    run convert "$@" --to "$form" "$samples/$name.bin" -o "$work/to.bin"
-    expect_status 0
+    run 0 convert "$@" --to "$form" "$samples/$name.bin" -o "$work/to.bin"
     [ ! -s "$work/err" ] || expect_in err "warning: ZroConverter::convert (warning): unknown format"
     cmp "$foreign" "$work/to.bin" || fail "$foreign is not what convert makes (regenerate it)"
-    run convert "$@" --from "$form" --to 546:0 "$foreign" -o "$work/back.bin"
-    expect_status 0
+    run 0 convert "$@" --from "$form" --to 546:0 "$foreign" -o "$work/back.bin"
     cmp "$samples/$name.bin" "$work/back.bin" || fail "$foreign does not convert back"
-    run dump "$@" --json "$samples/$name.bin"
-    expect_status 0
+    run 0 dump "$@" --json "$samples/$name.bin"
     jq -S 'del(.notes)' "$work/out" >"$work/native.json"
-    run dump "$@" --encoding "$encoding" --ccsid "$ccsid" --json "$foreign"
-    expect_status 0
+    run 0 dump "$@" --encoding "$encoding" --ccsid "$ccsid" --json "$foreign"
     expect_in out "\"encoding\": $encoding"
     expect_not_in out 'does not give these bytes back'
     cp "$work/out" "$work/foreign.json"
     jq -S 'del(.notes, .foreign, .encoding, .ccsid, .headers[].encoding, .headers[].ccsid,
               .body.encoding, .body.ccsid)' "$work/foreign.json" >"$work/seen.json"
     diff "$work/native.json" "$work/seen.json" >&2 || fail "dump shows other items or values"
-    run compose "$work/foreign.json" -o "$work/again.bin"
-    expect_status 0
+    run 0 compose "$work/foreign.json" -o "$work/again.bin"
     cmp "$foreign" "$work/again.bin" || fail "compose of dump --json gives other bytes"
-    run dump "$@" --encoding "$encoding" --ccsid "$ccsid" "$foreign"
-    expect_status 0
+    run 0 dump "$@" --encoding "$encoding" --ccsid "$ccsid" "$foreign"
     expect_in out "foreign message: encoding $encoding and character set $ccsid as given"
     expect_in out "[encoding $encoding, character set $ccsid]"
 }
 
-unconvertible() { # NAME EDIT FORM EXPECTED [CONVERT OPTIONS]
+unconvertible() { # NAME|EDIT|FORM|EXPECTED[|CONVERT OPTIONS]: convert refuses it
     edit "$1" "$2"
     rm -f "$work/made.bin"
-    run convert ${5-} --to "$3" "$work/edited.bin" -o "$work/made.bin"
-    expect_status 1
+    run 1 convert ${5-} --to "$3" "$work/edited.bin" -o "$work/made.bin"
     expect_in err "$4"
     [ ! -e "$work/made.bin" ] || fail "convert wrote output for data it cannot convert"
 }
 
 version() {
-    run --version
-    expect_status 0
+    run 0 --version
     [ "$(cat "$work/out")" = "zromsg $version (libzroi $version)" ] || fail "not $version"
 }
 

@@ -1,14 +1,12 @@
-// ZroRfh: layout, round trip, and received records of every shape.
+// ZroRfh: received records with hostile lengths and offsets for each part,
+// offsets past 4 GiB, and the layout of the parts at the limits of 32 bits.
 #include <sys/mman.h>
 
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "zroalloc.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroi/zrorfh.hpp"
 #include "zroparts.hpp"
@@ -18,26 +16,21 @@ using ZroRfhTest = ZroTest;
 
 namespace {
 
-const std::string kShort = "ZroReferenceHeader::pasteIn (error): insufficient data";
-
 std::string text(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPointer() : ""; }
 
 void putInt(std::string& bytes, unsigned at, int32_t value) { std::memcpy(&bytes[at], &value, 4); }
 
-// The length field of part `part` (0 source environment, 1 source name,
-// 2 destination environment, 3 destination name); its offset field follows.
-unsigned lengthField(unsigned part) { return 64 + 8 * part; }
-
+// Part 0 source environment, 1 source name, 2 destination environment,
+// 3 destination name: its length field, then its offset field.
 void setPart(std::string& bytes, unsigned part, int32_t offset, int32_t length)
 {
-    putInt(bytes, lengthField(part), length);
-    putInt(bytes, lengthField(part) + 4, offset);
+    putInt(bytes, 64 + 8 * part, length);
+    putInt(bytes, 68 + 8 * part, offset);
 }
 
-// A received fixed part written by hand at the wire offsets: version 1, the
-// given structure length, encoding 546, character set 850, format
-// "ZRSTR   ", flags 1, reference type "REF", instance id bytes 1..24, every
-// part empty at offset 108, spares 0.
+// A received fixed part written by hand: version 1, the given structure
+// length, encoding 546, character set 850, format "ZRSTR   ", flags 1,
+// reference type "REF", instance id bytes 1..24, every part empty at 108.
 std::string fixedPart(int32_t strucLength)
 {
     std::string b(108, '\0');
@@ -54,20 +47,6 @@ std::string fixedPart(int32_t strucLength)
     return b;
 }
 
-// The message as a receiver has it: `prefix` bytes, then `bytes`, the data
-// offset on the first of `bytes`, described as a reference header.
-void receive(ZroMsg& message, const std::string& bytes, unsigned prefix = 0)
-{
-    const std::string all = std::string(prefix, '#') + bytes;
-    message.clearMessage();
-    message.write(static_cast<unsigned>(all.size()), all.data());
-    message.setDataOffset(prefix);
-    message.setEncoding(546);
-    message.setCharacterSet(0);
-    message.setFormat("ZRHREF  ");
-}
-
-// How a message describes its data, with its data offset.
 std::string described(const ZroMsg& m)
 {
     return text(m.format()) + "|" + std::to_string(m.encoding()) + "|" +
@@ -80,10 +59,8 @@ TEST_F(ZroRfhTest, HostileLengthsAndOffsetsOfEachPart)
 {
     struct Case {
         const char* what;
-        int32_t offset;
-        int32_t length;
-        int32_t reason;     // 0: success
-        const char* result; // the part's text afterwards ("old" kept)
+        int32_t offset, length, reason; // reason 0: success
+        const char* result;             // the part's text afterwards ("old" kept)
     };
     // 124 bytes of data: the fixed part (spare integer 3 "AAAA") and "0123456789ABCDEF".
     const Case cases[] = {
@@ -101,7 +78,6 @@ TEST_F(ZroRfhTest, HostileLengthsAndOffsetsOfEachPart)
         {"most negative length", INT32_MAX, INT32_MIN, 0, "old"},
         {"length 0, negative offset", -5, 0, 0, "old"},
         {"over the structure id", 0, 4, 0, "RMH "},
-        {"over the format field", 20, 8, 0, "ZRSTR   "},
         {"across the end of the fixed part", 104, 8, 0, "AAAA0123"},
     };
     for (unsigned part = 0; part < 4; ++part) {
@@ -111,31 +87,31 @@ TEST_F(ZroRfhTest, HostileLengthsAndOffsetsOfEachPart)
             bytes.replace(104, 4, "AAAA"); // spare integer 3
             setPart(bytes, part, c.offset, c.length);
             ZroMsg message;
-            receive(message, bytes);
+            message.write(static_cast<unsigned>(bytes.size()), bytes.data());
+            message.setDataOffset(0);
+            message.setFormat("ZRHREF  ");
             ZroRfh h;
-            const ZroStr olds[] = {"old0", "old1", "old2", "old3"};
             h.setSourceEnvironment("old0");
             h.setSourceName("old1");
             h.setDestinationEnvironment("old2");
             h.setDestinationName("old3");
             clearEvents();
             EXPECT_EQ(h.pasteIn(message), c.reason == 0 ? 1 : 0);
-            if (c.reason != 0) {
-                expectCodes(h, 2, c.reason);
-                expectOnlyText(41, kShort);
-                EXPECT_EQ(message.dataOffset(), 0u);
-            } else {
-                expectCodes(h, 0, 0);
+            expectCodes(h, c.reason == 0 ? 0 : 2, c.reason);
+            if (c.reason != 0)
+                expectOnlyText(41, "ZroReferenceHeader::pasteIn (error): insufficient data");
+            else
                 expectNoText();
-                EXPECT_EQ(message.dataOffset(), 124u);
-            }
-            const ZroStr got[] = {h.sourceEnvironment(), h.sourceName(), h.destinationEnvironment(),
-                                  h.destinationName()};
-            for (unsigned i = 0; i < 4; ++i) {
-                std::string want = text(olds[i]);
-                if (i == part && std::string(c.result) != "old") want = c.result;
-                EXPECT_EQ(text(got[i]), want) << "part " << i;
-            }
+            EXPECT_EQ(message.dataOffset(), c.reason == 0 ? 124u : 0u);
+            const std::string got = text(h.sourceEnvironment()) + "|" + text(h.sourceName()) + "|" +
+                                    text(h.destinationEnvironment()) + "|" +
+                                    text(h.destinationName());
+            std::string want;
+            for (unsigned i = 0; i < 4; ++i)
+                want += (i == part && std::string(c.result) != "old" ? c.result
+                                                                     : "old" + std::to_string(i)) +
+                        std::string(i < 3 ? "|" : "");
+            EXPECT_EQ(got, want);
         }
     }
 }
@@ -194,4 +170,25 @@ TEST_F(ZroRfhTest, OffsetsPastFourGiB)
     expectOnlyText(3, "ZroCache::moreBytes (error): storage not available");
     EXPECT_EQ(message.messageLength(), UINT32_MAX);
     EXPECT_EQ(described(message), before);
+}
+
+TEST(ZroParts, LayOutUpToInt32Max)
+{
+    // Parts that end exactly at INT32_MAX are laid out; one byte more is refused.
+    const unsigned lengths[] = {3, INT32_MAX - 108 - 3 - 5, 5, 0};
+    int32_t offsets[4] = {-1, -1, -1, -1}, end = -1;
+    ASSERT_TRUE(zroparts::layOut(lengths, 4, 108, offsets, end));
+    EXPECT_EQ(end, INT32_MAX);
+    EXPECT_EQ(offsets[0], 108);
+    EXPECT_EQ(offsets[1], 111);
+    EXPECT_EQ(offsets[2], INT32_MAX - 5);
+    EXPECT_EQ(offsets[3], INT32_MAX);
+    const unsigned longer[] = {3, INT32_MAX - 108 - 3 - 5, 6, 0};
+    int32_t untouched[4] = {-1, -1, -1, -1};
+    EXPECT_FALSE(zroparts::layOut(longer, 4, 108, untouched, end));
+    EXPECT_EQ(end, INT32_MAX);
+    EXPECT_EQ(untouched[0], -1);
+    EXPECT_EQ(untouched[3], -1);
+    const unsigned huge[] = {UINT_MAX, UINT_MAX, UINT_MAX, UINT_MAX};
+    EXPECT_FALSE(zroparts::layOut(huge, 4, 108, untouched, end));
 }

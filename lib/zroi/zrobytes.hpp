@@ -47,6 +47,12 @@ inline unsigned findNul(const char* text, unsigned n) noexcept
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
             return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
         };
+        if (n <= 32) {
+            // The short texts of header fields: the first sixteen and the
+            // last sixteen bytes (which may overlap) at once, without a loop.
+            const unsigned mask = nuls(text) | nuls(text + n - 16) << (n - 16);
+            return mask != 0 ? static_cast<unsigned>(__builtin_ctz(mask)) : n;
+        }
         for (; i + 16 <= n; i += 16)
             if (const unsigned mask = nuls(text + i)) return i + __builtin_ctz(mask);
         if (i == n) return n;
@@ -83,6 +89,49 @@ inline void move(char* to, const char* from, unsigned n) noexcept
         std::memcpy(to + n - 4, &tail, 4);
     } else {
         std::memmove(to, from, n);
+    }
+}
+
+#if defined(__SSE2__)
+/// Copies the 16 * V bytes at `from` to `to` when none of them is NUL
+/// (true); otherwise writes nothing (false).
+template <unsigned V> inline bool copyRound(char* to, const char* from) noexcept
+{
+    __m128i bytes[V];
+    __m128i least = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    for (unsigned k = 0; k < V; ++k) {
+        bytes[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from) + k);
+        least = _mm_min_epu8(least, bytes[k]);
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0) return false;
+    for (unsigned k = 0; k < V; ++k) _mm_storeu_si128(reinterpret_cast<__m128i*>(to) + k, bytes[k]);
+    return true;
+}
+#endif
+
+/// Copies the bytes of the `n` at `from` that come before the first NUL
+/// among them to `to` and returns how many: memchr and memcpy in one pass,
+/// so that a long text is read from memory once. Reads only those `n` bytes
+/// and writes only the bytes it copies; the two ranges must not overlap.
+/// (A copy of its own, not memcpy in chunks: the string instructions some
+/// processors use for memcpy of a few KiB slow down many times when the
+/// destination lies a few bytes ahead of the source within a page.)
+inline unsigned copyToNul(char* to, const char* from, unsigned n) noexcept
+{
+    unsigned i = 0;
+#if defined(__SSE2__)
+    // 128 bytes a round while none of them is NUL, then 64 once.
+    for (; n - i >= 128 && copyRound<8>(to + i, from + i); i += 128) {}
+    if (n - i >= 64 && copyRound<4>(to + i, from + i)) i += 64;
+#endif
+    // The rest, fewer than 64 bytes or the round that holds the NUL (and
+    // everything, 64 bytes at a time, where there is no SSE2).
+    for (;;) {
+        const unsigned rest = n - i < 64 ? n - i : 64;
+        const unsigned taken = findNul(from + i, rest);
+        if (taken != 0) std::memcpy(to + i, from + i, taken);
+        i += taken;
+        if (taken < rest || i == n) return i;
     }
 }
 

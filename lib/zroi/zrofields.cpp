@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "zroframe.hpp"
 
 ZROI_IDENT("lib/zroi/zrofields")
@@ -80,12 +84,69 @@ std::size_t withoutTrailingBlanks(const char* start, std::size_t length,
     return length;
 }
 
+#if defined(__SSE2__)
+// Sixteen bytes from `at` on: the bit of each that equals `c`.
+unsigned equalTo(const char* at, char c) noexcept
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+}
+
+// The length of the text of `width` bytes at `start` (behind `before` bytes
+// of the same record), trailing blanks removed when `trimmed`: sixteen bytes
+// at a time, each looked at for a NUL and for the last byte not blank in the
+// same pass. The last sixteen bytes of the field (or of the record up to its
+// end, when the field is shorter) take the rest, those in front of it
+// shifted out. False when there is no such sixteen: the caller then goes the
+// short way.
+bool textInPlace(const char* start, std::size_t width, std::size_t before, bool trimmed,
+                 std::size_t& length) noexcept
+{
+    std::size_t kept = 0; // the characters up to the last one not blank so far
+    for (std::size_t n = 0;; n += 16) {
+        unsigned nul, other;
+        if (n + 16 <= width) {
+            nul = equalTo(start + n, '\0');
+            other = ~equalTo(start + n, ' ') & 0xFFFFu;
+        } else if (n == width) {
+            length = trimmed ? kept : width;
+            return true;
+        } else if (width + before >= 16) {
+            const unsigned shift = static_cast<unsigned>(16 - (width - n));
+            // The field's end stands for a NUL.
+            nul = equalTo(start + width - 16, '\0') >> shift | 1u << (width - n);
+            other = (~equalTo(start + width - 16, ' ') & 0xFFFFu) >> shift;
+        } else {
+            return false;
+        }
+        if (nul != 0) {
+            const unsigned end = static_cast<unsigned>(__builtin_ctz(nul));
+            if (!trimmed) {
+                length = n + end;
+                return true;
+            }
+            other &= (1u << end) - 1;
+        }
+        if (other != 0) kept = n + 32 - static_cast<unsigned>(__builtin_clz(other));
+        if (nul != 0) {
+            length = kept;
+            return true;
+        }
+    }
+}
+#endif
+
 } // namespace
 
 std::string_view fieldText(const Field& field, const void* record) noexcept
 {
     const char* start = static_cast<const char*>(record) + field.offset;
-    std::size_t length = textLength(start, field.width, field.offset);
+    std::size_t length;
+#if defined(__SSE2__)
+    if (textInPlace(start, field.width, field.offset, field.trimmed, length))
+        return std::string_view(start, length);
+#endif
+    length = textLength(start, field.width, field.offset);
     if (field.trimmed) length = withoutTrailingBlanks(start, length, field.offset);
     return std::string_view(start, length);
 }

@@ -81,7 +81,8 @@ unsigned char ZroHdrFrame<Header, Record>::pasteIn(ZroMsg& message)
         return ZroProtocol::takeRecord(static_cast<Header&>(*this), message, mutableRecord(),
                                        facts());
     };
-    if (!facts().traced) return take();
+    // The frame's entry and exit have nothing to write while nobody listens.
+    if (!facts().traced || zrecs_quiet()) return take();
     ZroFrame frame(*this, facts().function);
     return take();
 }

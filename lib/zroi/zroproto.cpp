@@ -58,31 +58,6 @@ unsigned char ZroProtocol::replaceData(ZroItm& item, ZroMsg& message, const void
     return 1;
 }
 
-namespace {
-
-// Copies the characters of `text` before its first NUL among `storage` bytes
-// to `to`, a chunk at a time: each chunk is searched for the NUL and copied
-// while it is still in the cache, so the text is read from memory once. The
-// count copied. The two ranges must not overlap.
-unsigned copyText(char* to, const char* text, unsigned storage) noexcept
-{
-    constexpr unsigned CHUNK = 16384;
-    unsigned copied = 0;
-    while (copied < storage) {
-        const unsigned chunk = storage - copied < CHUNK ? storage - copied : CHUNK;
-        const char* from = text + copied;
-        const void* nul = std::memchr(from, 0, chunk);
-        const unsigned taken =
-            nul != nullptr ? static_cast<unsigned>(static_cast<const char*>(nul) - from) : chunk;
-        std::memcpy(to + copied, from, taken);
-        copied += taken;
-        if (nul != nullptr) break;
-    }
-    return copied;
-}
-
-} // namespace
-
 unsigned char ZroProtocol::replaceText(ZroItm& item, ZroMsg& message, const char* text,
                                        unsigned storage, const char* formatName)
 {
@@ -101,7 +76,8 @@ unsigned char ZroProtocol::replaceText(ZroItm& item, ZroMsg& message, const char
         return replaceData(item, message, text, length, formatName);
     }
     message.clearMessage();
-    const unsigned length = storage > 1 ? copyText(buffer, text, storage) : 0;
+    // The text is measured as it is copied: read from memory once.
+    const unsigned length = storage > 1 ? zrobytes::copyToNul(buffer, text, storage) : 0;
     describeNative(message, formatName);
     // An empty text writes nothing and asks no check, as write(0, ...) does.
     if (length == 0) return 1;

@@ -145,6 +145,8 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
     int64_t furthest = kFixed;
     bool outside = false;
     int32_t unmade[2] = {ZRCC_OK, 0}; // the codes of the first text that could not be taken
+    const bool quiet = zrecs_quiet();
+#pragma GCC unroll 4 // the parts named at compile time: their fields are constants
     for (unsigned i = 0; i < kPartCount; ++i) {
         const int32_t length = mutableRecord().*kPartFields[i].length;
         const int32_t offset = mutableRecord().*kPartFields[i].offset;
@@ -154,6 +156,14 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
             continue;
         }
         ZroStr& part = parts_[i];
+        const int64_t end = static_cast<int64_t>(offset) + length;
+        if (quiet &&
+            ZroProtocol::setTextInPlace(part, data + offset, static_cast<unsigned>(length))) {
+            // The same as set() with nothing to report: taken, codes 0.
+            part.clearErrorCodes();
+            if (end > furthest) furthest = end;
+            continue;
+        }
         const int32_t before[2] = {part.completionCode(), part.reasonCode()};
         if (!ZroProtocol::setText(part, data + offset, static_cast<unsigned>(length))) {
             if (unmade[0] == ZRCC_OK) {
@@ -164,7 +174,6 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
             continue;
         }
         part.clearErrorCodes();
-        const int64_t end = static_cast<int64_t>(offset) + length;
         if (end > furthest) furthest = end;
     }
     // A text that could not be taken is reported first, with its own codes:

@@ -937,14 +937,18 @@ unsigned char ZroStr::copyOut(ZroMsg& message)
 
 unsigned char ZroStr::pasteIn(ZroMsg& message)
 {
-    if (!ZroProtocol::checkAtDataOffset(*this, message, kStringFacts)) return 0;
+    // The format check has something to say only when it fails.
+    if (std::memcmp(message.descriptor().format, ZRFMT_STRING, 8) != 0 &&
+        !ZroProtocol::checkAtDataOffset(*this, message, kStringFacts))
+        return 0;
     const unsigned n = message.dataLength();
     if (size_ < n) {
         if (!setStorage(n)) return 0;
         storage_[0] = '\0';
     }
     if (n == 0) return 1;
-    if (!ZroProtocol::readRecord(*this, message, storage_, n)) return 0;
+    char* into = storage_;
+    if (!message.read(n, into)) return ZroProtocol::takeCodes(*this, message);
     if (storage_[n - 1] == '\0') return 1;
     // The bytes need a terminator after them. Without room for it the
     // string is emptied so that it stays a valid text.
