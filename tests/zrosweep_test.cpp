@@ -420,6 +420,26 @@ void getMessageOptions(Sweep& s)
     if (s.complete()) s.expect(got == ZroBin(token, 16), "token");
 }
 
+// A UTF-8 string body converted to the other byte order (checked, so copied),
+// then to a single-byte set, to another one, and read back.
+void conversion(Sweep& s)
+{
+    ZroMsg message;
+    ZroStr body("caf\xC3\xA9 au lait"), text;
+    ZroCnv converter;
+    s.step("write", {&message, &body}, [&] { return message.writeItem(body); });
+    message.setCharacterSet(1208);
+    message.setDataOffset(0);
+    s.step("UTF-8 kept", {&converter}, [&] { return converter.convert(message, 273, 1208); });
+    s.step("to Latin-1", {&converter}, [&] { return converter.convert(message, 546, 819); });
+    s.step("to EBCDIC", {&converter}, [&] { return converter.convert(message, 546, 500); });
+    s.step("to Latin-1 again", {&converter}, [&] { return converter.convert(message, 546, 819); });
+    message.setDataOffset(0);
+    s.step("read", {&message, &text}, [&] { return message.readItem(text); });
+    s.valid({&message});
+    if (s.complete()) s.expect(textIs(text, "caf\xE9 au lait"), "converted text");
+}
+
 void objectsFromNew(Sweep& s)
 {
     std::unique_ptr<ZroStr> text(new ZroStr("made with new"));
@@ -446,6 +466,7 @@ const Scenario kScenarios[] = {
     {"trigger message", triggerMessage, false, false},
     {"get-message options", getMessageOptions, true, false},
     {"objects from new", objectsFromNew, true, false},
+    {"conversion", conversion, false, false},
 };
 
 } // namespace
