@@ -159,6 +159,9 @@ TEST_F(ZroStrTest, CopiesMovesAndStorage)
     // Cut below the text: the last byte kept becomes the end of the text.
     EXPECT_EQ(seq({r(s.setStorage(3), s), r(s.setStorage(0), s)}), "1 ab|2|3|0/01 -|0|0|0/0");
     EXPECT_EQ(r(s.setStorage(5), s), "1 |0|5|0/0");
+    ZroStr control("ab\x01"
+                   "cd");
+    EXPECT_EQ(r(control.setStorage(3), control), "1 ab|2|3|0/0");
     ZroStr t("text");
     failAllocation(1);
     EXPECT_EQ(r(t.setStorage(100), t), "0 text|4|5|2/2071" + STORE_NONE);
@@ -595,8 +598,8 @@ TEST_F(ZroStrTest, OneFloatingConversionIsFormattedAndNothingElse)
         {"%f", 1e12, nullptr},
         {"%f", 1e300, nullptr},
     };
-    const std::vector<const char*> tooLong = {"%20f",  "%999f",  "%999999999999f",
-                                              "%.18f", "%#.30g", "v=%-+17.3e%%"};
+    const std::vector<const char*> tooLong = {"%20f",   "%999f",  "%999999999999f", "%.18f",
+                                              "a%.17f", "%#.30g", "v=%-+17.3e%%"};
     // Anything else.
     const std::vector<const char*> refused = {
         nullptr, "",     "x",    "%%",   "%",     "%5",   "%.f%", "%s",   "%n",
