@@ -200,6 +200,37 @@ TEST(FieldTables, EveryCarriedFieldRoundTrips)
                              "destinationNameOffset"});
 }
 
+// fieldText on a field of every width up to 20 at the start of a record and
+// behind a few bytes (where fewer than sixteen bytes lie around it, and
+// more), against the rule: up to the first NUL, trailing blanks removed
+// when the field is trimmed.
+TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
+{
+    const std::string texts[] = {"",
+                                 " ",
+                                 "a",
+                                 "a b  ",
+                                 "abcdefgh",
+                                 "abcdefgh  x",
+                                 "       y",
+                                 std::string("ab\0cd ", 6),
+                                 std::string("abcdefghijklmno\0q", 17)};
+    for (uint32_t offset : {0u, 3u, 9u})
+        for (uint32_t width = 1; width <= 20; ++width)
+            for (bool trimmed : {false, true})
+                for (const std::string& text : texts) {
+                    std::string field = text.substr(0, width);
+                    field.resize(width, ' ');
+                    const std::string record = std::string(offset, 'r') + field;
+                    const zroi::Field f{"f", offset,  width,  zroi::FieldKind::text,
+                                        ' ', trimmed, nullptr};
+                    std::string want = field.substr(0, field.find('\0'));
+                    if (trimmed) want.erase(want.find_last_not_of(' ') + 1);
+                    EXPECT_EQ(zroi::fieldText(f, record.data()), want)
+                        << offset << " " << width << " " << trimmed << " [" << text << "]";
+                }
+}
+
 // A holding class and its record name the same table; ZroGmo holds the
 // first 80 bytes of ZRGMO, ZroGmo3 all of it.
 TEST(FieldTables, ClassesNameTheirRecordsTable)

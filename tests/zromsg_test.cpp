@@ -161,6 +161,14 @@ TEST_F(ZroMsgTest, BodiesReplaceTheData)
                   data.back() == '\0' ? data : data + '\0');
     }
 
+    // Data whose bytes a pointer check refuses: 2/2004 on the item, no data.
+    ZroBin refused("abc", 3);
+    refuse(refused.dataPointer(), 3, 1);
+    EXPECT_EQ(message.writeItem(refused), 0);
+    expectCodes(refused, 2, 2004);
+    EXPECT_EQ(message.messageLength(), 0u);
+    allowAll();
+
     // A user buffer without room: 6113, the message cleared, the description kept.
     char small[4];
     message.useEmptyBuffer(small, sizeof small);
