@@ -154,6 +154,35 @@ TEST_F(ZroCnvTest, TheHeaderDescribesWhatFollowsIt)
     expectFrame(100, 0);
     EXPECT_EQ(dataOf(m).substr(108, 16), be(273) + be(1252) + "ZRSTR   ");
     EXPECT_EQ(dataOf(m).substr(172), "hello");
+    // An integer of four different bytes, there and back.
+    patch(m, 8, be(0x01020304));
+    ASSERT_EQ(convert(cnv, m, 546, 0), "1 0/0");
+    EXPECT_EQ(dataOf(m).substr(8, 4), "\4\3\2\1");
+
+    // The byte order of the next header comes from the one in front of it:
+    // a native header in front of a header and body in normal byte order.
+    ZroMsg chain, inner;
+    deadLetter(inner);
+    ASSERT_EQ(convert(cnv, inner, 273, 0), "1 0/0");
+    deadLetter(chain);
+    const std::string native = dataOf(chain);
+    patch(chain, 116, ZRFMT_DEAD_LETTER_HEADER);
+    patch(chain, 108, 273);
+    chain.setMessageLength(172);
+    chain.setDataOffset(172);
+    chain.write(177, inner.bufferPointer());
+    chain.setDataOffset(0);
+    ASSERT_EQ(convert(cnv, chain, 546, 0), "1 0/0");
+    EXPECT_EQ(dataOf(chain).substr(172), native);
+
+    ZroMsg bare; // a reference header of its fixed part alone
+    ZroStr x("x");
+    ZroRfh header;
+    bare.writeItem(x);
+    bare.writeItem(header);
+    bare.setDataOffset(0);
+    ASSERT_EQ(convert(cnv, bare, 273, 500), "1 0/0");
+    EXPECT_EQ(dataOf(bare).substr(8, 4) + dataOf(bare).substr(108), be(108) + "\xA7");
 
     ZroMsg r;
     reference(r);

@@ -1,5 +1,6 @@
 // ZroErr and ZroTrc: pointer checks with their texts, sticky codes, class new.
 #include <memory>
+#include <thread>
 
 #include "zroalloc.hpp"
 #include "zroi/zroerr.hpp"
@@ -76,4 +77,10 @@ TEST_F(ZroErrTest, ClassNewUsesTheLibraryHeapAndThrowsWhenItIsEmpty)
     object.reset();
     many.reset();
     EXPECT_EQ(zroi_test_live_allocations(), live);
+    // Each thread counts its own allocations, from 0.
+    unsigned long fresh = 1;
+    std::thread([&] {
+        fresh = zroi_test_allocation_count() + zroi_test_live_allocations();
+    }).join();
+    EXPECT_EQ(fresh, 0u);
 }

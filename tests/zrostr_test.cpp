@@ -485,6 +485,8 @@ TEST_F(ZroStrTest, Tokens)
     EXPECT_EQ(cut(whole, '\0'), "3 -|0|0|0/0 a,b|3|4|0/0" + NUL_DELIMITER + NO_STRIP);
     // The information text comes even when there is nothing to take.
     EXPECT_EQ(r(ZroStr().copyOut(token, '\0'), token), "0 a,b|3|4|0/0" + NUL_DELIMITER);
+    ZroStr emptyText('\0');
+    EXPECT_EQ(r(emptyText.copyOut(token, '\0'), token), "0 a,b|3|4|0/0" + NUL_DELIMITER);
 
     // Into itself: the string ends as its token.
     ZroStr t("ab,cd"), u("ab,cd");

@@ -185,9 +185,27 @@ protected:
     unsigned messageLength_ = 0;  ///< valid message bytes from the start
     unsigned char automatic_ = 1; ///< 1: the cache owns the buffer
 
-private:
-    friend class ZroProtocol; // a string body is measured while it is copied in
+    // The seam of the library's item protocol: a class of the library
+    // derived from ZroCac that puts a whole item into a message's buffer or
+    // takes one from it in place, after the checks a write or read makes,
+    // moves the cursor and the length of `cache` through these.
 
+    /// The data offset and the message length both at `end`: the bytes
+    /// before it were written in place.
+    static void endAt(ZroCac& cache, unsigned end) noexcept
+    {
+        cache.dataOffset_ = cache.messageLength_ = end;
+    }
+    /// The data offset `length` bytes on: they were read in place.
+    static void skip(ZroCac& cache, unsigned length) noexcept { cache.dataOffset_ += length; }
+    /// The growth of moreBytes and write on `cache`, the kept bytes `gap`
+    /// bytes into the new buffer (see grow).
+    static unsigned char growWithGap(ZroCac& cache, unsigned length, unsigned gap)
+    {
+        return cache.grow(length, gap);
+    }
+
+private:
     // Growth when moreBytes or write finds no room: rare, kept off the fast path.
     // With a `gap`, the kept message bytes go to the new buffer `gap` bytes
     // further on (the caller then fills the gap and knows where they are).

@@ -71,12 +71,33 @@ protected:
         reasonCode_ = reason;
     }
 
+    // The seam of the library's item protocol: a class of the library
+    // derived from ZroErr that reads and writes items in messages reports on
+    // the item and on the message through these. Each does on `object` what
+    // the member above whose name it extends does on this object.
+
+    static unsigned char failFor(ZroErr& object, unsigned function, const char* text,
+                                 int32_t completion, int32_t reason)
+    {
+        return object.fail(function, text, completion, reason);
+    }
+    static void setCodesFor(ZroErr& object, int32_t completion, int32_t reason) noexcept
+    {
+        object.setCodes(completion, reason);
+    }
+    static unsigned char checkReadPointerFor(ZroErr& object, const void* p, unsigned length)
+    {
+        return object.checkReadPointer(p, length);
+    }
+    static unsigned char checkWritePointerFor(ZroErr& object, const void* p, unsigned length)
+    {
+        return object.checkWritePointer(p, length);
+    }
+
     int32_t completionCode_ = 0;
     int32_t reasonCode_ = 0;
 
 private:
-    friend class ZroProtocol; // the item protocol sets codes on items and messages
-
     unsigned char readPointerRefused();
     unsigned char writePointerRefused();
 };

@@ -226,9 +226,12 @@ protected:
     /// As operator= without touching the codes; 1, or 0 with 2/2071.
     unsigned char assign(const ZroStr& other);
 
-private:
-    friend class ZroProtocol; // reads a header's texts into the strings in place
+    // The seam of the library's item protocol: a class of the library
+    // derived from ZroStr that reads a header's texts into strings in place
+    // writes into the storage of `text` (dataPointer, storageSize bytes).
+    static char* storageOf(ZroStr& text) noexcept { return text.storage_; }
 
+private:
     /// A new string holding the `na` bytes at `a` then the `nb` bytes at `b`.
     static ZroStr concatenate(const char* a, std::size_t na, const char* b, std::size_t nb);
     /// Appends `n` bytes at `text` as += does: exact new storage, codes of

@@ -1,8 +1,6 @@
 // ZroDlh: the dead-letter header.
 #include "zroi/zrodlh.hpp"
 
-#include <cstring>
-
 #include "zrofield.hpp"
 #include "zroframe.hpp"
 #include "zrohdrframe_impl.hpp"
@@ -12,26 +10,12 @@ ZROI_IDENT("lib/zroi/zrodlh")
 namespace {
 
 constexpr unsigned FN_PASTE_IN = 10;
-constexpr auto kTexts = zroCheckTexts(ZRDLH_LONG_NAME);
-constexpr ZroItemFacts kFacts{ZRDLH_STRUC_ID, ZRFMT_DEAD_LETTER_HEADER, kTexts, FN_PASTE_IN, true};
-
-/// Every byte not set here is 0: the names, date and time are empty and the
-/// spare integers 0.
-constexpr ZRDLH makeDefaultRecord()
-{
-    ZRDLH record{};
-    for (unsigned i = 0; i < sizeof record.strucId; ++i) record.strucId[i] = ZRDLH_STRUC_ID[i];
-    record.version = ZRDLH_VERSION_1;
-    record.encoding = ZRENC_NATIVE;
-    for (char& c : record.format) c = ' ';
-    return record;
-}
-
-constexpr ZRDLH kDefaultRecord = makeDefaultRecord();
+/// The names, date and time are empty (all NUL), the spare integers 0.
+constexpr auto kDefaultRecord = zrohdrframe::startRecord<ZRDLH>(ZRDLH_STRUC_ID, ZRDLH_VERSION_1);
 
 } // namespace
 
-ZROI_HEADER_FRAME(ZroDlh, ZRDLH, kFacts);
+ZROI_HEADER_FRAME(ZroDlh, ZRDLH, ZRFMT_DEAD_LETTER_HEADER, FN_PASTE_IN, true);
 
 ZroDlh::ZroDlh() noexcept : ZroHdrFrame(kDefaultRecord) {}
 
@@ -39,8 +23,6 @@ ZroDlh::ZroDlh(const ZroDlh& other) noexcept : ZroHdrFrame(other)
 {
     setHeaderFlags(other.headerFlags());
 }
-
-ZroDlh::~ZroDlh() = default;
 
 void ZroDlh::operator=(const ZroDlh& other) noexcept
 {

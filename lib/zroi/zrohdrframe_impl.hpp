@@ -2,7 +2,11 @@
 // its own class:
 //
 //     #include "zrohdrframe_impl.hpp"
-//     ZROI_HEADER_FRAME(ZroWih, ZRWIH, kFacts);  // kFacts: the class's ZroItemFacts
+//     ZROI_HEADER_FRAME(ZroWih, ZRWIH, ZRFMT_WORK_INFO_HEADER, FN_PASTE_IN, false);
+//
+// and, for a class that holds nothing but its record,
+//
+//     ZROI_HEADER_RECORD_ONLY(ZroWih, kDefaultRecord)
 #ifndef ZROI_LIB_ZROHDRFRAME_IMPL_HPP
 #define ZROI_LIB_ZROHDRFRAME_IMPL_HPP
 
@@ -22,6 +26,44 @@ template <class Record, class = void> struct HasFlags : std::false_type {
 template <class Record>
 struct HasFlags<Record, std::void_t<decltype(Record::headerFlags)>> : std::true_type {
 };
+
+/// Sets every character of each field to `c`, when compiling too.
+template <class... Fields> constexpr void fill(char c, Fields&... fields) noexcept
+{
+    (..., [c](auto& field) {
+        for (char& x : field) x = c;
+    }(fields));
+}
+
+/// Copies the characters of `text`, a literal as wide as `field`, into it.
+template <std::size_t N> constexpr void put(char (&field)[N], const char (&text)[N + 1]) noexcept
+{
+    for (std::size_t i = 0; i < N; ++i) field[i] = text[i];
+}
+
+/// True when the record carries its structure length.
+template <class Record, class = void> struct HasLength : std::false_type {
+};
+template <class Record>
+struct HasLength<Record, std::void_t<decltype(Record::strucLength)>> : std::true_type {
+};
+
+/// A header's record as its class starts it: the structure id `id`,
+/// version `version`, structure length `length` (where it has one),
+/// encoding 546, the format and each of the `blank` fields all blanks and
+/// every other byte 0.
+template <class Record, class... Fields>
+constexpr Record startRecord(const char (&id)[sizeof Record::strucId + 1], int32_t version,
+                             int32_t length = 0, Fields Record::*... blank) noexcept
+{
+    Record record{};
+    put(record.strucId, id);
+    record.version = version;
+    if constexpr (HasLength<Record>::value) record.strucLength = length;
+    record.encoding = ZRENC_NATIVE;
+    fill(' ', record.format, (record.*blank)...);
+    return record;
+}
 
 } // namespace zrohdrframe
 
@@ -94,10 +136,25 @@ const ZroItemFacts& ZroHdrFrame<Header, Record>::facts() noexcept
     return zroHeaderFacts(static_cast<const Header*>(nullptr));
 }
 
-// The frame of one header class: its facts, and every operation compiled
-// here, exported as the class's own.
-#define ZROI_HEADER_FRAME(Header, Record, itemFacts)                                        \
-    static const ZroItemFacts& zroHeaderFacts(const Header*) noexcept { return itemFacts; } \
-    template class ZroHdrFrame<Header, Record>
+// The frame of one header class: its facts (its record's structure id and
+// long name, its format name, its pasteIn function number and whether that
+// is traced), every operation compiled here, exported as the class's own,
+// and the class's destructor, which has nothing to do beyond the frame's.
+#define ZROI_HEADER_FRAME(Header, Record, formatName, function, traced)                        \
+    static const ZroItemFacts& zroHeaderFacts(const Header*) noexcept                          \
+    {                                                                                          \
+        static constexpr ZroItemFacts facts =                                                  \
+            zroItemFacts<Record##_LONG_NAME>(Record##_STRUC_ID, formatName, function, traced); \
+        return facts;                                                                          \
+    }                                                                                          \
+    template class ZroHdrFrame<Header, Record>;                                                \
+    Header::~Header() = default
+
+// The constructor and assignment of a header class that holds nothing but
+// its record (and whose record needs no storage of its own): the record
+// starts as `defaults`, assignment is the frame's.
+#define ZROI_HEADER_RECORD_ONLY(Header, defaults)        \
+    Header::Header() noexcept : ZroHdrFrame(defaults) {} \
+    void Header::operator=(const Header& other) noexcept { ZroHdrFrame::operator=(other); }
 
 #endif // ZROI_LIB_ZROHDRFRAME_IMPL_HPP

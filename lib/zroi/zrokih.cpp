@@ -14,9 +14,6 @@ namespace {
 constexpr unsigned FN_PASTE_IN = 60;
 constexpr unsigned FN_SET_FACILITY_TOKEN = 61;
 
-constexpr auto kTexts = zroCheckTexts(ZRKIH_LONG_NAME);
-constexpr ZroItemFacts kFacts{ZRKIH_STRUC_ID, ZRFMT_KOTA_BRIDGE_HEADER, kTexts, FN_PASTE_IN, true};
-
 /// The structure id: what pasteIn reads before it knows how long the header is.
 constexpr unsigned kIdLength = sizeof(ZRKIH::strucId);
 
@@ -68,14 +65,12 @@ const ZRKIH& defaultRecord()
 
 } // namespace
 
-ZROI_HEADER_FRAME(ZroKih, ZRKIH, kFacts);
+ZROI_HEADER_FRAME(ZroKih, ZRKIH, ZRFMT_KOTA_BRIDGE_HEADER, FN_PASTE_IN, true);
 
 ZroKih::ZroKih() : ZroHdrFrame(defaultRecord()) {}
 
 // The highest version is every object's own: a copy starts with its own.
 ZroKih::ZroKih(const ZroKih& other) : ZroHdrFrame(other) {}
-
-ZroKih::~ZroKih() = default;
 
 void ZroKih::operator=(const ZroKih& other) { ZroHdrFrame::operator=(other); }
 
@@ -107,7 +102,7 @@ unsigned char ZroKih::copyOut(ZroMsg& message)
 unsigned char ZroKih::pasteIn(ZroMsg& message)
 {
     ZroFrame frame(*this, FN_PASTE_IN);
-    if (!ZroProtocol::checkAtDataOffset(*this, message, kFacts)) return 0;
+    if (!ZroProtocol::checkAtDataOffset(*this, message, facts())) return 0;
 
     // How much to read is decided by the version the object held before the
     // call, not by the version in the message: note it before the record

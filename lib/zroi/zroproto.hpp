@@ -73,14 +73,42 @@ struct ZroItemFacts {
     bool traced;               ///< pasteIn writes entry and exit records under `function`
 };
 
+/// The texts of the checks of the class of `LongName`, made when compiling
+/// and kept once for every item class that names it.
+template <const auto& LongName> struct ZroCheckTextsOf {
+    static constexpr auto texts = zroCheckTexts(LongName);
+};
+
+/// The facts of an item whose texts name the class `LongName` (a record's
+/// ..._LONG_NAME).
+template <const auto& LongName>
+constexpr ZroItemFacts zroItemFacts(const char* id, const char* format, unsigned function,
+                                    bool traced = false)
+{
+    return ZroItemFacts(id, format, ZroCheckTextsOf<LongName>::texts, function, traced);
+}
+
 /// Bytes that a header writes into a message with one write.
 struct ZroPiece {
     const void* bytes;
     unsigned length;
 };
 
-class ZroProtocol {
+/// The protocol itself: static operations only, never an object. It derives
+/// from the cache for its protected seam and ZroErr's (the cursor and length
+/// of a message, the codes and texts of any item), which it uses on the
+/// objects it is given; Text below does the same for the string's.
+class ZroProtocol : private ZroCac {
+    /// ZroStr's seam: the storage of a text, which a header's text is read
+    /// into in place.
+    struct Text : private ZroStr {
+        Text() = delete;
+        using ZroStr::storageOf;
+    };
+
 public:
+    ZroProtocol() = delete;
+
     /// Body copyOut: clears the message, makes room for `length` bytes, sets
     /// encoding 546, character set 0 and the item's format, writes the bytes.
     /// On failure the item takes the message's codes; result 0.
@@ -237,30 +265,33 @@ public:
     /// and the result is false.
     static bool setTextInPlace(ZroStr& text, const char* data, unsigned length) noexcept
     {
-        if (zrobytes::kWords && length - 8u <= 8u && length + 1u == text.size_) {
+        const unsigned size = text.storageSize();
+        if (zrobytes::kWords && length - 8u <= 8u && length + 1u == size) {
             // 8 to 16 bytes without a NUL, the texts of most header fields:
             // the first eight and the last eight, looked at and copied at once.
             const uint64_t head = zrobytes::word(data), tail = zrobytes::word(data + length - 8);
             if ((zrobytes::nulBytes(head) | zrobytes::nulBytes(tail)) == 0) {
-                char* to = text.storage_;
+                char* to = Text::storageOf(text);
                 std::memcpy(to, &head, 8);
                 std::memcpy(to + length - 8, &tail, 8);
                 to[length] = '\0';
                 return true;
             }
         }
-        if (length - 1u >= text.size_ || length + 1u < text.size_) return false;
+        if (length - 1u >= size || length + 1u < size) return false;
         const bool hasNul = zrobytes::findNul(data, length) < length;
-        if ((hasNul ? length : length + 1) != text.size_) return false;
-        zrobytes::move(text.storage_, data, length);
-        if (!hasNul) text.storage_[length] = '\0';
+        if ((hasNul ? length : length + 1) != size) return false;
+        char* storage = Text::storageOf(text);
+        zrobytes::move(storage, data, length);
+        if (!hasNul) storage[length] = '\0';
         return true;
     }
 
     /// The length of `text`, found as length() finds it.
     static unsigned lengthOf(const ZroStr& text) noexcept
     {
-        return text.storage_ != nullptr ? zrobytes::findNul(text.storage_, text.size_) : 0;
+        const char* storage = text.dataPointer();
+        return storage != nullptr ? zrobytes::findNul(storage, text.storageSize()) : 0;
     }
 
     /// After a quiet check that the buffer has room for `length` bytes in
@@ -277,11 +308,10 @@ public:
         const int32_t native[2] = {ZRENC_NATIVE, 0};
         std::memcpy(described, native, sizeof native);
         putFormat(described + 8, formatName);
-        ZroCac& cache = message;
-        const unsigned held = cache.messageLength_;
-        char* buffer = cache.buffer_;
+        const unsigned held = message.messageLength();
+        char* buffer = message.bufferPointer();
         if (held != 0) std::memmove(buffer + length, buffer, held);
-        cache.dataOffset_ = cache.messageLength_ = held + length;
+        endAt(message, held + length);
         return buffer;
     }
 
@@ -291,10 +321,10 @@ public:
     static bool roomQuietly(const ZroMsg& message, unsigned length, const void* record,
                             unsigned size) noexcept
     {
-        const ZroCac& cache = message;
-        return zrecs_quiet() && cache.bufferLength_ >= length &&
-               cache.messageLength_ <= cache.bufferLength_ - length &&
-               !overlap(record, size, cache.buffer_, cache.bufferLength_);
+        const unsigned bufferLength = message.bufferLength();
+        return zrecs_quiet() && bufferLength >= length &&
+               message.messageLength() <= bufferLength - length &&
+               !overlap(record, size, message.bufferPointer(), bufferLength);
     }
 
     /// With nobody observing: the data at the data offset, when it holds at
@@ -304,11 +334,10 @@ public:
     static const char* checkedQuietly(const ZroMsg& message, unsigned length,
                                       const ZroItemFacts& facts) noexcept
     {
-        const ZroCac& cache = message;
-        if (!zrecs_quiet() || cache.bufferLength_ == 0 ||
-            cache.messageLength_ - cache.dataOffset_ < length)
+        if (!zrecs_quiet() || message.bufferLength() == 0 ||
+            message.messageLength() - message.dataOffset() < length)
             return nullptr;
-        const char* data = cache.buffer_ + cache.dataOffset_;
+        const char* data = message.bufferPointer() + message.dataOffset();
         const ZRMD& descriptor = message.descriptor();
         if (std::memcmp(data, facts.strucId, 4) != 0 || descriptor.encoding != ZRENC_NATIVE ||
             std::memcmp(descriptor.format, facts.formatName, 8) != 0)
@@ -354,11 +383,11 @@ public:
     {
         constexpr unsigned length = sizeof(R);
         char* own = ZroProtocol::own(header, record);
-        ZroCac& cache = message;
         const char* data = own != nullptr ? checkedQuietly(message, length, facts) : nullptr;
-        if (data != nullptr && !overlap(&record, length, cache.buffer_, cache.bufferLength_)) {
+        if (data != nullptr &&
+            !overlap(&record, length, message.bufferPointer(), message.bufferLength())) {
             std::memcpy(&record, data, length);
-            cache.dataOffset_ += length;
+            skip(message, length);
             describeQuietly(message, own);
             return 1;
         }

@@ -17,9 +17,6 @@ namespace {
 constexpr unsigned FN_PASTE_IN = 41;
 constexpr unsigned FN_SET_INSTANCE_ID = 42;
 
-constexpr auto kTexts = zroCheckTexts(ZRRMH_LONG_NAME);
-constexpr ZroItemFacts kFacts{ZRRMH_STRUC_ID, ZRFMT_REFERENCE_HEADER, kTexts, FN_PASTE_IN};
-
 constexpr unsigned kFixed = ZRRMH_FIXED_LENGTH;
 
 // The length and offset fields of each part, in the order of ZroRfh::Part.
@@ -35,22 +32,20 @@ constexpr PartFields kPartFields[] = {
 };
 constexpr unsigned kPartCount = sizeof kPartFields / sizeof kPartFields[0];
 
+/// The reference type and instance identifier, the spare integers and the
+/// length and offset fields are 0.
 constexpr ZRRMH makeDefaultRecord()
 {
-    ZRRMH r{};
-    for (unsigned i = 0; i < 4; ++i) r.strucId[i] = ZRRMH_STRUC_ID[i];
-    r.version = ZRRMH_VERSION_1;
-    r.encoding = ZRENC_NATIVE;
-    for (char& c : r.format) c = ' ';
-    r.headerFlags = 1;
-    return r;
+    ZRRMH record = zrohdrframe::startRecord<ZRRMH>(ZRRMH_STRUC_ID, ZRRMH_VERSION_1);
+    record.headerFlags = 1;
+    return record;
 }
 
 constexpr ZRRMH kDefaultRecord = makeDefaultRecord();
 
 } // namespace
 
-ZROI_HEADER_FRAME(ZroRfh, ZRRMH, kFacts);
+ZROI_HEADER_FRAME(ZroRfh, ZRRMH, ZRFMT_REFERENCE_HEADER, FN_PASTE_IN, false);
 
 ZroRfh::ZroRfh() noexcept : ZroHdrFrame(kDefaultRecord)
 {
@@ -65,8 +60,6 @@ ZroRfh::ZroRfh(const ZroRfh& other) : ZroHdrFrame(other)
 ZROFIELD_TEXT(ZroRfh, referenceType, setReferenceType)
 ZROFIELD_BINARY(ZroRfh, instanceId, setInstanceId, instanceId, FN_SET_INSTANCE_ID, false,
                 "ZroReferenceHeader::setInstanceId (error): binary data length error")
-
-ZroRfh::~ZroRfh() = default;
 
 void ZroRfh::operator=(const ZroRfh& other)
 {
@@ -128,8 +121,8 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
 unsigned char ZroRfh::pasteIn(ZroMsg& message)
 {
     // With nobody observing and every check holding the checks need no call.
-    if (ZroProtocol::checkedQuietly(message, kFixed, kFacts) == nullptr) {
-        if (!ZroProtocol::checkAtDataOffset(*this, message, kFacts)) return 0;
+    if (ZroProtocol::checkedQuietly(message, kFixed, facts()) == nullptr) {
+        if (!ZroProtocol::checkAtDataOffset(*this, message, facts())) return 0;
         if (message.dataLength() < kFixed)
             return fail(FN_PASTE_IN, "ZroReferenceHeader::pasteIn (error): insufficient data",
                         ZRCC_FAILED, ZRRC_INSUFFICIENT_DATA);

@@ -6,6 +6,7 @@
 
 #include "zrofield.hpp"
 #include "zroframe.hpp"
+#include "zrohdrframe_impl.hpp"
 #include "zroi/zromsg.hpp"
 #include "zroproto.hpp"
 
@@ -16,8 +17,7 @@ namespace {
 constexpr unsigned FN_COPY_OUT_CHARACTERS = 51;
 constexpr unsigned FN_PASTE_IN = 52;
 
-constexpr auto kTexts = zroCheckTexts(ZRTM_LONG_NAME);
-constexpr ZroItemFacts kFacts{ZRTM_STRUC_ID, ZRFMT_TRIGGER, kTexts, FN_PASTE_IN};
+constexpr auto kFacts = zroItemFacts<ZRTM_LONG_NAME>(ZRTM_STRUC_ID, ZRFMT_TRIGGER, FN_PASTE_IN);
 
 /// A text field of the record in the character form: its text as the
 /// getter gives it, blank-filled to the full width. A copy that fails
@@ -43,14 +43,20 @@ void renderNumber(char (&target)[4], int32_t value)
         std::memcpy(target + (sizeof target - length), digits, length);
 }
 
+/// Every character field empty (all its bytes NUL), the spare integer 0.
+constexpr ZRTM makeDefaultRecord()
+{
+    ZRTM record{};
+    zrohdrframe::put(record.strucId, ZRTM_STRUC_ID);
+    record.version = ZRTM_VERSION_1;
+    return record;
+}
+
+constexpr ZRTM kDefaultRecord = makeDefaultRecord();
+
 } // namespace
 
-ZroTrg::ZroTrg() noexcept : record_()
-{
-    // Every character field starts empty: all its bytes NUL.
-    std::memcpy(record_.strucId, ZRTM_STRUC_ID, sizeof record_.strucId);
-    record_.version = ZRTM_VERSION_1;
-}
+ZroTrg::ZroTrg() noexcept : record_(kDefaultRecord) {}
 
 ZroTrg::~ZroTrg() = default;
 
