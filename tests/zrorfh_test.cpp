@@ -20,7 +20,7 @@ std::string text(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPo
 
 void putInt(std::string& bytes, unsigned at, int32_t value) { std::memcpy(&bytes[at], &value, 4); }
 
-// Part 0 source environment, 1 source name, 2 destination environment,
+// Text 0 source environment, 1 source name, 2 destination environment,
 // 3 destination name: its length field, then its offset field.
 void setPart(std::string& bytes, unsigned part, int32_t offset, int32_t length)
 {
