@@ -128,9 +128,7 @@ TEST_F(ZroQuietTest, UnobservedChainDoesWhatTheTracedOneDoes)
 {
     const Transcript traced = run();
     EXPECT_FALSE(records().empty());
-    zrecs_set_listener(nullptr, nullptr);
-    zrecs_set_pointer_check(nullptr, nullptr);
-    const bool quietNow = zrecs_state == 0;
+    const bool quietNow = unobserved();
     const Transcript quiet = run();
     ASSERT_EQ(quiet.steps.size(), traced.steps.size());
     for (std::size_t i = 0; i < quiet.steps.size(); ++i)

@@ -20,9 +20,7 @@ protected:
     template <class F> void expectSameQuiet(F run)
     {
         const std::vector<std::string> traced = run();
-        zrecs_set_listener(nullptr, nullptr);
-        zrecs_set_pointer_check(nullptr, nullptr);
-        const bool quietNow = zrecs_state == 0;
+        const bool quietNow = unobserved();
         EXPECT_EQ(run(), traced);
         if (!quietNow) GTEST_SKIP() << "a zrecs trace file is active: the quiet path did not run";
     }

@@ -401,9 +401,7 @@ TEST_F(ZroStrTest, SharedCodesCopyIsTheSameHeardOrNot)
                           "1|0123|1/6115", "1|0123|1/6115", "1|Z+++|1/6115"}));
     EXPECT_EQ(heard, NO_DEST + CUT + NO_DEST + CUT + " 43:ZroString::copy (error): buffer error" +
                          NO_DEST + CUT + CUT);
-    zrecs_set_listener(nullptr, nullptr);
-    zrecs_set_pointer_check(nullptr, nullptr);
-    const bool quietNow = zrecs_state == 0;
+    const bool quietNow = unobserved();
     EXPECT_EQ(run(unheard), traced);
     SetUp();
     char refused[4] = {'-', '-', '-', '-'};

@@ -210,3 +210,10 @@ void* operator new[](std::size_t size)
     static const NewFunction next = nextNew("_Znam");
     return allocate(next, size);
 }
+
+bool ZroTest::unobserved()
+{
+    zrecs_set_listener(nullptr, nullptr);
+    zrecs_set_pointer_check(nullptr, nullptr);
+    return zrecs_state == 0;
+}

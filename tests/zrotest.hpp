@@ -57,6 +57,9 @@ protected:
     /// Expects the frame of `function`: hook 4, entry, ..., exit with `reason`,
     /// as the first and last records since the last clearEvents().
     void expectFrame(unsigned function, unsigned reason) const;
+    /// Removes the listener and the pointer check. True when nothing else
+    /// observes the library (no ZRECS_TRACE file), so the untraced path runs.
+    static bool unobserved();
     /// Expects the codes of `object`.
     static void expectCodes(const ZroErr& object, int32_t completion, int32_t reason);
 
