@@ -1,11 +1,9 @@
 // ZroGmo and ZroGmo3 (get-message options) and ZroTrg (the trigger message
 // as a message body and in its character form), their records read and
 // written through the field tables.
-#include <atomic>
 #include <climits>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "zroalloc.hpp"
@@ -170,44 +168,6 @@ TEST_F(ZroGmoTest, EachClassHasItsOwnVersionSupported)
     EXPECT_EQ(zroi_test_allocation_count(), allocations);
     EXPECT_EQ(bytesOf(other), own);
     EXPECT_EQ(recordOf(other), recordOf(later));
-}
-
-// The record templates are filled by no one at run time, so the first
-// objects of a process may be constructed on several threads at once (each
-// test runs in a process of its own under ctest); ThreadSanitizer reports a
-// race on a template or on a version supported, changed here meanwhile.
-TEST_F(ZroGmoTest, FirstObjectsConstructedOnSeveralThreadsAtOnce)
-{
-    VersionsRestored restore;
-    std::atomic<bool> go{false}, done{false};
-    std::atomic<int> errors{0};
-    std::vector<std::thread> threads;
-    const std::string v2 = defaults(2, 80), v5 = defaults(5, 80);
-    const std::string v3 = defaults(3, 100), v6 = defaults(6, 100);
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            while (!go.load(std::memory_order_acquire)) std::this_thread::yield();
-            for (int round = 0; round < 500; ++round) {
-                ZroGmo g2;
-                ZroGmo3 g3;
-                if (recordOf(g2) != v2 && recordOf(g2) != v5) ++errors;
-                if (recordOf(g3) != v3 && recordOf(g3) != v6) ++errors;
-            }
-        });
-    }
-    threads.emplace_back([&] {
-        while (!go.load(std::memory_order_acquire)) std::this_thread::yield();
-        for (int i = 0; !done.load(std::memory_order_relaxed); ++i) {
-            Gmo2::setVersionSupported(i % 2 == 0 ? 5 : 2);
-            Gmo3::setVersionSupported(i % 2 == 0 ? 6 : 3);
-            std::this_thread::yield();
-        }
-    });
-    go.store(true, std::memory_order_release);
-    for (int t = 0; t < 4; ++t) threads[t].join();
-    done.store(true, std::memory_order_relaxed);
-    threads[4].join();
-    EXPECT_EQ(errors.load(), 0);
 }
 
 // ---- ZroTrg ---------------------------------------------------------------
