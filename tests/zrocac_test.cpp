@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "zroi/zromsg.hpp"
 #include "zroi/zromtr.hpp"
 #include "zroi/zrosem.hpp"
+#include "zronew.hpp"
 #include "zrotest.hpp"
 
 namespace {
@@ -566,9 +568,17 @@ TEST_F(ZroMtrTest, BinarySettersRefuseOtherLengthsByteSettersAndCopies)
     EXPECT_EQ(state(copy, copy.accountingToken()) + state(copy.messageId()) +
                   std::to_string(copy.feedback()),
               std::string(32, '\0') + " 0/0 " + ab32.substr(8) + " 0/0 0");
-    // A tracker gives its values back when it goes.
+    // A tracker gives its values back when it goes, and so does a copy
+    // whose fifth value finds no storage.
     const std::size_t heap = mallinfo2().uordblks;
-    for (int i = 0; i < 2000; ++i) ZroMtr(source).setFeedback(i);
+    for (unsigned i = 0; i < 4000; ++i) {
+        zroTestFailNew(i % 2 * 5);
+        try {
+            ZroMtr(source).setFeedback(1);
+        } catch (const std::bad_alloc&) {
+        }
+        zroTestFailNew(0);
+    }
     EXPECT_LT(mallinfo2().uordblks, heap + 64 * 1024);
 }
 
