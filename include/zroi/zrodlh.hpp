@@ -42,29 +42,12 @@ public:
     /// (through setHeaderFlags).
     ZroDlh(const ZroDlh& other) noexcept;
     ~ZroDlh() override;
-    /// As the copy constructor; assigning an object to itself changes nothing.
     void operator=(const ZroDlh& other) noexcept;
 
-    /// Puts the record in front of all the data the message holds. The header
-    /// first takes the message's encoding, character set and format; the
-    /// message then describes the header (546, 0, "ZRDEAD  "). Result 1 with
-    /// the data offset at the end of the message; the header's codes stay.
-    /// Result 0 with the message's codes (2/6113 when a user buffer cannot
-    /// hold header and data, 2/2071 when no storage is left): header and
-    /// message are then as they were. A pointer check refusing the record's
-    /// write (2/2004) leaves the message cleared, refusing the data's leaves
-    /// the header alone in it; either way the message describes the header
-    /// and the header keeps the description it took.
-    using ZroHdrFrame::copyOut;
-    /// Reads the record at the message's data offset. Result 1: the data
-    /// offset has moved on by 172 and the message takes the header's
-    /// encoding, character set and format (those of the data behind it).
-    /// Result 0 with 2/6107 (no "DLH " at the data offset, or fewer than 4
-    /// bytes), 2/6106 (message encoding not 546), 2/6119 (message format not
-    /// "ZRDEAD  "), or the message's 2/6114 (fewer than 172 bytes): record,
-    /// data offset and message description are then unchanged. Traced as
-    /// function 10.
-    using ZroHdrFrame::pasteIn;
+    // copyOut and pasteIn are the frame's: the message describes the header
+    // as 546, 0, "ZRDEAD  "; a read moves the data offset on by 172, hands the
+    // message the description of the data behind the header, and is traced as
+    // function 10.
 
     /// The object's header flags, which are not part of the record (the
     /// rest of ZroHdr's accessors are the frame's, over the record).

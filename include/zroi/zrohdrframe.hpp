@@ -13,8 +13,9 @@
 // are the object's and not the record's).
 //
 // ZroWih, for one, is declared as `class ZroWih : public ZroHdrFrame<ZroWih,
-// ZRWIH>` and declares nothing but its constructor (the record's defaults)
-// and the accessors of its own fields.
+// ZRWIH>` and declares nothing but its constructors, destructor and
+// assignment (the library's own symbols; the default constructor sets the
+// record's defaults) and the accessors of its own fields.
 //
 // The frame's operations are compiled into the library once per header
 // class; a program sees them as that class's own.
@@ -73,11 +74,29 @@ struct ZroItemFacts;
 
 template <class Header, class Record> class ZROI_API ZroHdrFrame : public ZroHdr {
 public:
-    /// Puts the record in front of all the data the message holds (see the
-    /// header class for the results).
+    /// Puts the record in front of all the data the message holds; its
+    /// structure length goes out as it stands. The header first takes the
+    /// message's encoding, character set and format; the message then
+    /// describes the header: encoding 546, character set 0 and the class's
+    /// format name. Result 1 with the data offset at the end of the message;
+    /// the header's codes stay. Result 0 with the message's codes (2/6113 when
+    /// a user buffer cannot hold header and data, 2/2071 when no storage is
+    /// left): header and message are then as they were. A pointer check
+    /// refusing the record's write (2/2004) leaves the message cleared,
+    /// refusing the data's leaves the header alone in it; either way the
+    /// message describes the header and the header keeps the description it
+    /// took. (The KOTA bridge and reference headers write their own way.)
     unsigned char copyOut(ZroMsg& message) override;
-    /// Reads the fixed-length record at the message's data offset (see the
-    /// header class for the results).
+    /// Reads the record at the message's data offset; neither its version nor
+    /// its structure length is looked at. Result 1: the data offset has moved
+    /// on by the record's length and the message takes the header's
+    /// encoding, character set and format (those of the data behind it).
+    /// Result 0 with 2/6107 (not the class's structure id at the data offset,
+    /// or fewer than 4 bytes), 2/6106 (message encoding not 546), 2/6119
+    /// (message format not the class's format name), or the message's 2/6114
+    /// (fewer bytes than the record's length): record, data offset and
+    /// message description are then unchanged. The class says whether it is
+    /// traced. (The KOTA bridge and reference headers read their own way.)
     unsigned char pasteIn(ZroMsg& message) override;
 
     /// ZroHdr's description of the data that follows, over the record's
@@ -101,7 +120,9 @@ public:
 protected:
     /// A header whose record starts as `initial`; codes 0/0.
     explicit ZroHdrFrame(const Record& initial) : store_(initial) {}
-    /// Copies `other`'s codes, then its record.
+    /// Copies `other`'s codes, then its record; so do the header classes'
+    /// copy constructors and assignments, which change nothing when an
+    /// object is assigned to itself.
     ZroHdrFrame(const ZroHdrFrame& other) = default;
     ~ZroHdrFrame() override = default;
     /// Copies `other`'s codes, then its record; nothing for the object itself.

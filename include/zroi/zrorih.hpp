@@ -37,32 +37,13 @@ public:
     /// transaction instance id 16 zero bytes, spare characters " 0C ";
     /// codes 0/0.
     ZroRih() noexcept;
-    /// Copies `other`'s codes and its 84 bytes of record.
     ZroRih(const ZroRih& other) noexcept = default;
     ~ZroRih() override;
-    /// As the copy constructor; assigning an object to itself changes nothing.
     void operator=(const ZroRih& other) noexcept;
 
-    /// Puts the record in front of all the data the message holds. The header
-    /// first takes the message's encoding, character set and format; the
-    /// message then describes the header (546, 0, "ZRRPX   "). Result 1 with
-    /// the data offset at the end of the message; the header's codes stay.
-    /// Result 0 with the message's codes (2/6113 when a user buffer cannot
-    /// hold header and data, 2/2071 when no storage is left): header and
-    /// message are then as they were. A pointer check refusing the record's
-    /// write (2/2004) leaves the message cleared, refusing the data's leaves
-    /// the header alone in it; either way the message describes the header
-    /// and the header keeps the description it took.
-    using ZroHdrFrame::copyOut;
-    /// Reads the record at the message's data offset; neither its version nor
-    /// its structure length is looked at. Result 1: the data offset has moved
-    /// on by 84 and the message takes the header's encoding, character set
-    /// and format. Result 0 with 2/6107 (no "RIH " at the data offset, or
-    /// fewer than 4 bytes), 2/6106 (message encoding not 546), 2/6119
-    /// (message format not "ZRRPX   "), or the message's 2/6114 (fewer than 84
-    /// bytes): record, data offset and message description are then
-    /// unchanged. Traced as function 65.
-    using ZroHdrFrame::pasteIn;
+    // copyOut and pasteIn are the frame's: the message describes the header
+    // as 546, 0, "ZRRPX   "; a read moves the data offset on by 84 and is
+    // traced as function 65.
 
     // ZroHdr's description of the data that follows and the record are
     // the frame's, over the record's fields.

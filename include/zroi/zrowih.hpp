@@ -36,33 +36,13 @@ public:
     /// blanks, service step eight blanks, message token and spare bytes all
     /// zero; codes 0/0.
     ZroWih() noexcept;
-    /// Copies `other`'s codes and its 120 bytes of record.
     ZroWih(const ZroWih& other) noexcept = default;
     ~ZroWih() override;
-    /// As the copy constructor; assigning an object to itself changes nothing.
     void operator=(const ZroWih& other) noexcept;
 
-    /// Puts the record in front of all the data the message holds; the
-    /// structure length goes out as it stands. The header first takes the
-    /// message's encoding, character set and format; the message then
-    /// describes the header (546, 0, "ZRHWIH  "). Result 1 with the data
-    /// offset at the end of the message; the header's codes stay. Result 0
-    /// with the message's codes (2/6113 when a user buffer cannot hold header
-    /// and data, 2/2071 when no storage is left): header and message are then
-    /// as they were. A pointer check refusing the record's write (2/2004)
-    /// leaves the message cleared, refusing the data's leaves the header
-    /// alone in it; either way the message describes the header and the
-    /// header keeps the description it took.
-    using ZroHdrFrame::copyOut;
-    /// Reads the record at the message's data offset; its structure length
-    /// is taken as it is and not looked at: the data offset always moves by
-    /// 120. Result 1: the message takes the header's encoding, character set
-    /// and format. Result 0 with 2/6107 (no "WIH " at the data offset, or
-    /// fewer than 4 bytes), 2/6106 (message encoding not 546), 2/6119
-    /// (message format not "ZRHWIH  "), or the message's 2/6114 (fewer than
-    /// 120 bytes): record, data offset and message description are then
-    /// unchanged. Texts under function 77; not traced.
-    using ZroHdrFrame::pasteIn;
+    // copyOut and pasteIn are the frame's: the message describes the header
+    // as 546, 0, "ZRHWIH  "; a read moves the data offset on by 120 whatever
+    // the structure length says, and is not traced (texts under function 77).
 
     // ZroHdr's description of the data that follows and the record are
     // the frame's, over the record's fields.
