@@ -1,12 +1,9 @@
 // The five calls of the common services and nothing more: a component other
-// than zrecs, for the tests that libzroi works with whoever answers them.
-//
-// Built as a shared library named as zrecs (libzrecs.so.1) that exports these
-// five only, and into the program zrecs_own_test, which so defines them
-// itself. Each call is handed on to the program as one line of text, and the
-// pointer check gives the program's answer. Besides, a clean-up name that
-// libzroi finds among its dependencies' exports but must leave alone, since
-// it is not libzroi's own: run at unload, it would end the program with 3.
+// than zrecs. Built as a libzrecs.so.1 that exports these five only, and into
+// the program zrecs_own_test, which so defines them itself. Each call is
+// handed on to the program as a line, and the program answers the pointer
+// check. ZroMgrCleanUp is a clean-up name that libzroi finds among its
+// dependencies' exports but must leave alone: run at unload, it ends with 3.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -36,10 +33,9 @@ ZROSTANDIN_CALL xtr_fnc_entryFn_e(unsigned int component, unsigned int function,
     return record("entry %u %u %u", component, function, zero), 0;
 }
 
-ZROSTANDIN_CALL xtr_fnc_retcodeFn_e(unsigned int component, unsigned int function,
-                                    unsigned int reason)
+ZROSTANDIN_CALL xtr_fnc_retcodeFn_e(unsigned int component, unsigned int function, unsigned int why)
 {
-    return record("exit %u %u %u", component, function, reason), 0;
+    return record("exit %u %u %u", component, function, why), 0;
 }
 
 ZROSTANDIN_CALL xtr_printfFn_e(unsigned int component, unsigned int function, unsigned int zero,

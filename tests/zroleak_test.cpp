@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "zroalloc.hpp"
@@ -26,12 +27,11 @@ TEST_F(ZroLeakTest, BinaryMoveAssignmentReleasesTheOldBytes)
 {
     const unsigned long live = zroi_test_live_allocations();
     {
-        ZroBin target("abcdef", 6);
-        ZroBin source("xy", 2);
+        ZroBin target("abcdef", 6), source("xy", 2);
         target = std::move(source);
-        EXPECT_EQ(zroi_test_live_allocations(), live + 1);
-        EXPECT_EQ(target.dataLength(), 2u);
-        EXPECT_EQ(source.dataLength(), 0u);
+        EXPECT_EQ(
+            std::make_tuple(zroi_test_live_allocations(), target.dataLength(), source.dataLength()),
+            std::make_tuple(live + 1, 2u, 0u));
     }
     EXPECT_EQ(zroi_test_live_allocations(), live);
 }
@@ -66,9 +66,8 @@ TEST_F(ZroLeakTest, ExitListCopyRefusedByAPointerCheckFails)
         if (which == 1) refuse(channel.record().sendExitNameList, 1, 2);
         if (which == 2) refuse(channel.record().sendExitDataList, 1, 2);
         EXPECT_EQ(channel.setSendExitName(name), 0);
-        EXPECT_EQ(channel.completionCode(), ZRCC_FAILED);
-        EXPECT_EQ(channel.reasonCode(),
-                  which == 0 ? ZRRC_SOURCE_BUFFER_ERROR : ZRRC_TARGET_BUFFER_ERROR);
+        expectCodes(channel, ZRCC_FAILED,
+                    which == 0 ? ZRRC_SOURCE_BUFFER_ERROR : ZRRC_TARGET_BUFFER_ERROR);
     }
 }
 
@@ -76,31 +75,24 @@ TEST_F(ZroLeakTest, StaticCopyIntoALongerField)
 {
     // A text that fits is padded, one that does not is cut: result 1 from
     // both forms, quiet or observed, and the cut warned of on the error.
-    struct Row {
-        const char* text;
-        unsigned width;
-        const char* field;
-        int32_t completion;
-    };
-    const Row rows[] = {{"ab", 5, "ab...", ZRCC_OK},
-                        {"abcde", 5, "abcde", ZRCC_OK},
-                        {"", 3, "...", ZRCC_OK},
-                        {"abcdef", 5, "abcde", ZRCC_WARNING}};
+    const std::tuple<const char*, unsigned, const char*, int32_t> rows[] = {
+        {"ab", 5, "ab...", ZRCC_OK},
+        {"abcde", 5, "abcde", ZRCC_OK},
+        {"", 3, "...", ZRCC_OK},
+        {"abcdef", 5, "abcde", ZRCC_WARNING}};
     for (bool quiet : {true, false}) {
         if (quiet) TearDown();
-        for (const Row& row : rows) {
-            SCOPED_TRACE(std::string(row.text) + (quiet ? " quiet" : " observed"));
-            char field[8] = "xxxxxxx";
-            EXPECT_EQ(ZroStr::copy(field, row.width, row.text, '.'), 1);
-            EXPECT_EQ(std::string(field, row.width), row.field);
-            EXPECT_EQ(field[row.width], 'x');
-            ZroStr error;
-            std::memset(field, 'x', 7);
-            EXPECT_EQ(ZroStr::copy(field, row.width, row.text, error, '.'), 1);
-            EXPECT_EQ(std::string(field, row.width), row.field);
-            EXPECT_EQ(field[row.width], 'x');
-            EXPECT_EQ(error.completionCode(), row.completion);
-        }
+        for (const auto& [text, width, padded, completion] : rows)
+            for (bool withError : {false, true}) {
+                SCOPED_TRACE(std::string(text) + (quiet ? " quiet" : " observed"));
+                char field[8] = "xxxxxxx";
+                ZroStr error;
+                EXPECT_EQ(withError ? ZroStr::copy(field, width, text, error, '.')
+                                    : ZroStr::copy(field, width, text, '.'),
+                          1);
+                EXPECT_EQ(std::string(field), std::string(padded) + ("xxxxxxx" + width));
+                EXPECT_EQ(error.completionCode(), withError ? completion : ZRCC_OK);
+            }
         if (quiet) SetUp();
     }
 }

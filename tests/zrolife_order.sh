@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# The order in which the loader runs libzroi's load and unload hooks (its
-# initialisers and finalisers, which call DllMain with 1 and 0), as the
-# loader itself reports them under LD_DEBUG=files.
-#
-#   zrolife_order.sh "<expected>" <program> [arguments...]
-#
-# expected: the hooks in order, e.g. "init fini init fini" for two rounds of
-# dlopen and dlclose. Every load must be followed by exactly one unload, and
-# nothing may run after the last, not even at process exit.
+# zrolife_order.sh "EXPECTED" PROGRAM [ARGUMENTS...]: the order in which the
+# loader runs libzroi's load and unload hooks (its initialisers and
+# finalisers), as LD_DEBUG=files reports them, is EXPECTED (e.g. "init fini
+# init fini" for two rounds of dlopen and dlclose): every load followed by
+# exactly one unload, and nothing after the last, not even at process exit.
 set -euo pipefail
 expected=$1
 shift

@@ -22,8 +22,9 @@ run() { # STATUS ARGUMENTS: the tool exits with STATUS; its output in $work/out 
     local status=$?
     [ "$status" -eq "$expected" ] || fail "zromsg exited with $status, expected $expected"
 }
-expect_in() { grep -qF -- "$2" "$work/$1" || fail "$1 does not contain: $2"; }
-expect_not_in() { ! grep -qF -- "$2" "$work/$1" || fail "$1 contains: $2"; }
+# FILE TEXT...: $work/FILE contains every TEXT, or none of them.
+expect_in() { for t in "${@:2}"; do grep -qF -- "$t" "$work/$1" || fail "$1 lacks: $t"; done; }
+expect_not_in() { for t in "${@:2}"; do ! grep -qF -- "$t" "$work/$1" || fail "$1 has: $t"; done; }
 
 edit() { # NAME EDIT: $work/edited.bin is NAME.bin with EDIT applied
     cp "$samples/$1.bin" "$work/edited.bin"
@@ -48,8 +49,7 @@ roundtrip() { # NAME [DUMP OPTIONS]
     cmp "$samples/$name.bin" "$work/composed.bin" || fail "$name.bin is not what compose makes"
     run 0 dump "$@" --json "$samples/$name.bin"
     cp "$work/out" "$work/dump.json"
-    expect_not_in out '"broken"'
-    expect_not_in out 'does not give these bytes back'
+    expect_not_in out '"broken"' 'does not give these bytes back'
     run 0 compose "$work/dump.json" -o "$work/again.bin"
     cmp "$samples/$name.bin" "$work/again.bin" || fail "compose of dump --json gives other bytes"
     run 0 dump "$@" "$samples/$name.bin"
@@ -62,14 +62,10 @@ roundtrip() { # NAME [DUMP OPTIONS]
 broken() { # NAME|EDIT|REASON|OFFSET[|DUMP OPTIONS]
     edit "$1" "$2"
     run 1 dump ${5-} "$work/edited.bin"
-    expect_in out "offset $4: the chain breaks here"
-    expect_in out "reason      $3 ("
-    expect_in out "diagnostic  "
+    expect_in out "offset $4: the chain breaks here" "reason      $3 (" "diagnostic  "
     expect_in err "the chain breaks at offset $4: $3"
     run 1 dump ${5-} --json "$work/edited.bin"
-    expect_in out "\"reason\": \"$3\""
-    expect_in out "\"offset\": $4,"
-    expect_in out '"texts": ['
+    expect_in out "\"reason\": \"$3\"" "\"offset\": $4," '"texts": ['
 }
 
 # The edited sample reads to its body, and the text dump says EXPECTED.
@@ -127,8 +123,8 @@ foreign() { # NAME ENCODING:CCSID [DUMP OPTIONS]
     run 0 compose "$work/foreign.json" -o "$work/again.bin"
     cmp "$foreign" "$work/again.bin" || fail "compose of dump --json gives other bytes"
     run 0 dump "$@" --encoding "$encoding" --ccsid "$ccsid" "$foreign"
-    expect_in out "foreign message: encoding $encoding and character set $ccsid as given"
-    expect_in out "[encoding $encoding, character set $ccsid]"
+    expect_in out "foreign message: encoding $encoding and character set $ccsid as given" \
+        "[encoding $encoding, character set $ccsid]"
 }
 
 unconvertible() { # NAME|EDIT|FORM|EXPECTED[|CONVERT OPTIONS]: convert refuses it

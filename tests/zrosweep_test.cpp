@@ -50,27 +50,27 @@ enum class Report {
     Absorbed,  // documented as absorbed: it still succeeds, the reporters' codes stay 0
 };
 
-using Reporters = std::initializer_list<const ZroErr*>;
-
-class Sweep {
-public:
-    Sweep(const char* scenario, Seam seam, unsigned long n, bool persistent)
-        : scenario_(scenario), seam_(seam), n_(n), persistent_(persistent)
-    {
-    }
+// One run of a scenario, with the `n`th allocation on `seam` failing (and every
+// later one too while `persistent`).
+struct Sweep {
+    const char* scenario;
+    Seam seam;
+    unsigned long n;
+    bool persistent;
+    unsigned long start = 0, ended = 0; // ended: the count when complete() was called
+    bool hasEnded = false;
+    unsigned storageTexts = 0;
 
     /// Runs `op` and checks its outcome against the planned failure: the first
     /// failure of the run must be reported as `how` says, with a "storage not
     /// available" text on the checked seam; without one, the op succeeds.
-    template <class Op> void step(const char* what, Reporters reporters, Op&& op)
-    {
-        step(what, Report::Codes, reporters, op);
-    }
-    template <class Op> void step(const char* what, Report how, Reporters reporters, Op&& op)
+    template <class Op>
+    void step(const char* what, std::initializer_list<const ZroErr*> reporters, Op&& op,
+              Report how = Report::Codes)
     {
         const bool earlier = failed(); // from then on only validity is checked
         const unsigned long before = count();
-        const unsigned texts = storageTexts_;
+        const unsigned texts = storageTexts;
         const unsigned char result = call(op);
         ZroNewPause quiet;
         if (earlier) return;
@@ -82,7 +82,7 @@ public:
                     << where(what);
             return;
         }
-        bool reported = how == Report::Temporary && storageTexts_ > texts;
+        bool reported = how == Report::Temporary && storageTexts > texts;
         for (const ZroErr* r : reporters) {
             const int32_t reason = r->reasonCode();
             reported = reported || (r->completionCode() != 0 &&
@@ -90,7 +90,7 @@ public:
                                      (how == Report::Truncated && reason == ZRRC_DATA_TRUNCATED)));
         }
         EXPECT_TRUE(reported) << where(what) << ": the failing allocation was not reported";
-        EXPECT_TRUE(seam_ == Seam::Unchecked || storageTexts_ > texts)
+        EXPECT_TRUE(seam == Seam::Unchecked || storageTexts > texts)
             << where(what) << ": no \"storage not available\"";
     }
 
@@ -99,8 +99,8 @@ public:
     /// Ends the operations of the run; true when they saw no failure.
     bool complete()
     {
-        ended_ = count();
-        hasEnded_ = true;
+        ended = count();
+        hasEnded = true;
         unplan();
         return !failed();
     }
@@ -111,31 +111,11 @@ public:
         EXPECT_TRUE(condition) << where(what);
     }
 
-    // Validity, checked whatever happened.
-    void valid(std::initializer_list<const ZroStr*> strings)
+    /// Validity of strings, binaries and caches, checked whatever happened.
+    template <class... T> void valid(const T*... objects)
     {
         ZroNewPause quiet;
-        for (const ZroStr* s : strings) {
-            EXPECT_EQ(s->dataPointer() == nullptr, s->storageSize() == 0) << where("storage");
-            EXPECT_TRUE(s->dataPointer() == nullptr ||
-                        std::memchr(s->dataPointer(), 0, s->storageSize()) != nullptr)
-                << where("string without NUL");
-        }
-    }
-    void valid(std::initializer_list<const ZroBin*> binaries)
-    {
-        ZroNewPause quiet;
-        for (const ZroBin* b : binaries)
-            EXPECT_EQ(b->dataPointer() == nullptr, b->dataLength() == 0) << where("binary");
-    }
-    void valid(std::initializer_list<const ZroCac*> caches)
-    {
-        ZroNewPause quiet;
-        for (const ZroCac* c : caches) {
-            EXPECT_LE(c->dataOffset(), c->messageLength()) << where("cache invariant");
-            EXPECT_LE(c->messageLength(), c->bufferLength()) << where("cache invariant");
-            EXPECT_EQ(c->bufferLength() == 0, c->bufferPointer() == nullptr) << where("buffer");
-        }
+        (validOne(*objects), ...);
     }
 
     // Counts the trace texts that report missing storage, without allocating.
@@ -145,21 +125,21 @@ public:
         if (event->kind != ZRECS_TEXT) return;
         const std::size_t n = std::strlen(event->text), m = sizeof tail - 1;
         if (n >= m && std::strcmp(event->text + n - m, tail) == 0)
-            ++static_cast<Sweep*>(context)->storageTexts_;
+            ++static_cast<Sweep*>(context)->storageTexts;
     }
 
     unsigned long count() const
     {
-        return seam_ == Seam::Checked ? zroi_test_allocation_count() : zroTestNewCount();
+        return seam == Seam::Checked ? zroi_test_allocation_count() : zroTestNewCount();
     }
 
     void plan()
     {
-        start_ = count();
-        if (seam_ == Seam::Checked)
-            zroi_test_fail_allocation(n_, persistent_ ? 1 : 0);
+        start = count();
+        if (seam == Seam::Checked)
+            zroi_test_fail_allocation(n, persistent ? 1 : 0);
         else
-            zroTestFailNew(n_, persistent_);
+            zroTestFailNew(n, persistent);
     }
 
     static void unplan()
@@ -171,25 +151,33 @@ public:
     /// True when an allocation planned to fail was made after `before`.
     bool failedSince(unsigned long before) const
     {
-        const unsigned long at = start_ + n_, now = hasEnded_ ? ended_ : count();
-        return now >= at && (persistent_ || before < at);
+        const unsigned long at = start + n, now = hasEnded ? ended : count();
+        return now >= at && (persistent || before < at);
     }
 
     std::string where(const char* what) const
     {
-        return std::string(scenario_) + (seam_ == Seam::Checked ? " (checked" : " (unchecked") +
-               (persistent_ ? " from " : " at ") + "allocation " + std::to_string(n_) +
-               "): " + what;
+        return std::string(scenario) + (seam == Seam::Checked ? " (checked" : " (unchecked") +
+               (persistent ? " from " : " at ") + "allocation " + std::to_string(n) + "): " + what;
     }
 
-private:
-    const char* scenario_;
-    Seam seam_;
-    unsigned long n_;
-    bool persistent_;
-    unsigned long start_ = 0, ended_ = 0; // ended_: the count when complete() was called
-    bool hasEnded_ = false;
-    unsigned storageTexts_ = 0;
+    void validOne(const ZroStr& s)
+    {
+        EXPECT_EQ(s.dataPointer() == nullptr, s.storageSize() == 0) << where("storage");
+        EXPECT_TRUE(s.dataPointer() == nullptr ||
+                    std::memchr(s.dataPointer(), 0, s.storageSize()) != nullptr)
+            << where("string without NUL");
+    }
+    void validOne(const ZroBin& b)
+    {
+        EXPECT_EQ(b.dataPointer() == nullptr, b.dataLength() == 0) << where("binary");
+    }
+    void validOne(const ZroCac& c)
+    {
+        EXPECT_LE(c.dataOffset(), c.messageLength()) << where("cache invariant");
+        EXPECT_LE(c.messageLength(), c.bufferLength()) << where("cache invariant");
+        EXPECT_EQ(c.bufferLength() == 0, c.bufferPointer() == nullptr) << where("buffer");
+    }
 };
 
 // ---- Scenarios ----------------------------------------------------------------
@@ -204,12 +192,15 @@ void stringOperations(Sweep& s)
     s.step("stripTrailing", {&list}, [&] { return list.stripTrailing(' ') == 2; });
     s.step("concatenation", {&joined}, [&] { joined = list + copy; });
     s.step("append a character", {&joined}, [&] { joined += '!'; });
-    s.step("append a text", Report::Temporary, {&joined}, [&] { joined += " and more"; });
+    s.step(
+        "append a text", {&joined}, [&] { joined += " and more"; }, Report::Temporary);
     long value = 0;
-    s.step("append a long", Report::Temporary, {&number}, [&] { return number.pasteIn(-123456L); });
+    s.step(
+        "append a long", {&number}, [&] { return number.pasteIn(-123456L); }, Report::Temporary);
     s.step("cutOut number", {&number}, [&] { return number.cutOut(value) != 0; });
-    s.step("append a double", Report::Temporary, {&number},
-           [&] { return number.pasteIn(2.5, "%.2f"); });
+    s.step(
+        "append a double", {&number}, [&] { return number.pasteIn(2.5, "%.2f"); },
+        Report::Temporary);
     s.step("append bytes", {&number}, [&] { return number.pasteIn("x\0y", 3); });
     s.step("substring", {&part}, [&] { part = list(6, 4); });
     s.step("upperCase", {&upper}, [&] { upper = part.upperCase(); });
@@ -220,7 +211,7 @@ void stringOperations(Sweep& s)
         s.step("cutOut token", {&token, &list}, [&] { tokens += list.cutOut(token, ',') != 0; });
     char field[8];
     s.step("copyOut into a field", {&upper}, [&] { return upper.copyOut(field, 8, ' '); });
-    s.valid({&list, &copy, &joined, &part, &upper, &token, &number});
+    s.valid(&list, &copy, &joined, &part, &upper, &token, &number);
     if (!s.complete()) return;
     s.expect(tokens == 3 && textIs(token, "gamma"), "tokens");
     s.expect(textIs(joined, "alpha,beta,,gamma  alpha,beta,,gamma  ! and more"), "joined");
@@ -240,7 +231,7 @@ void binaryOperations(Sweep& s)
     s.step("set", {&c}, [&] { return c.set(id, 8); });
     s.step("setDataLength", {&b}, [&] { return b.setDataLength(40); });
     s.step("copyOut into a field", {&a}, [&] { return a.copyOut(field, sizeof field, '\0'); });
-    s.valid({&a, &b, &c});
+    s.valid(&a, &b, &c);
     if (s.complete())
         s.expect(a.dataLength() == 24 && c.dataLength() == 8 && b.dataLength() == 40 &&
                      std::memcmp(field, id, 24) == 0,
@@ -262,8 +253,7 @@ void messageBodies(Sweep& s)
     message.setUserId("someone");
     s.step("userId", {&user}, [&] { user = message.userId(); });
     s.step("messageId", {&id}, [&] { id = message.messageId(); });
-    s.valid({&message});
-    s.valid({&body, &text, &format, &user});
+    s.valid(&message, &body, &text, &format, &user);
     if (s.complete())
         s.expect(textIs(text, "a string body of some length") && read == bytes &&
                      textIs(format, ZRFMT_NONE) && textIs(user, "someone") && id.dataLength() == 24,
@@ -280,15 +270,19 @@ void messageCopies(Sweep& s)
     const unsigned char id[24] = {9, 8, 7, 6, 5, 4, 3, 2, 1};
     source.setMessageId(id);
     source.setDataOffset(4);
-    s.step("copy construction", Report::Truncated, {&copy}, [&] { copy = ZroMsg(source); });
-    s.step("assignment", Report::Truncated, {&assigned}, [&] { assigned = source; });
+    s.step(
+        "copy construction", {&copy}, [&] { copy = ZroMsg(source); }, Report::Truncated);
+    s.step(
+        "assignment", {&assigned}, [&] { assigned = source; }, Report::Truncated);
     char user[8];
     small.useEmptyBuffer(user, sizeof user);
-    s.step("assignment into a small user buffer", Report::Truncated, {&small},
-           [&] { small = source; });
+    s.step(
+        "assignment into a small user buffer", {&small}, [&] { small = source; },
+        Report::Truncated);
     ZroCac cache;
-    s.step("cache assignment", Report::Truncated, {&cache}, [&] { cache = source; });
-    s.valid({&copy, &assigned, &small, &cache});
+    s.step(
+        "cache assignment", {&cache}, [&] { cache = source; }, Report::Truncated);
+    s.valid(&copy, &assigned, &small, &cache);
     if (!s.complete()) return;
     s.expect(copy.messageLength() == 23 && copy.dataOffset() == 4, "copy");
     s.expect(std::memcmp(copy.descriptor().messageId, id, 24) == 0, "copied id");
@@ -348,8 +342,7 @@ void headerChain(Sweep& s)
            [&] { transaction = readKota.transactionIdentifier(); });
     s.step("a header's field", {&queue}, [&] { queue = readDeadLetter.destinationQueueName(); });
     s.step("a reference header's text", {&source}, [&] { source = readReference.sourceName(); });
-    s.valid({&message});
-    s.valid({&text, &transaction, &queue, &source});
+    s.valid(&message, &text, &transaction, &queue, &source);
     if (s.complete())
         s.expect(textIs(text, "the body behind the headers") && textIs(transaction, "TRN1") &&
                      textIs(queue, "Q.TARGET") && textIs(source, "/in/a.dat"),
@@ -379,7 +372,7 @@ void channelCopies(Sweep& s)
     s.step("peer name back", {&peer}, [&] { peer = assigned.sslPeerName(); });
     s.step("exit names back", {&assigned, &first, &second},
            [&] { return assigned.sendExitNames(2, names); });
-    s.valid({&name, &peer, &first, &second});
+    s.valid(&name, &peer, &first, &second);
     if (s.complete())
         s.expect(textIs(name, "SYSTEM.DEF.SVRCONN") && textIs(peer, "CN=peer,O=example") &&
                      textIs(first, "lib(sendA)") && textIs(second, "lib(sendB)"),
@@ -398,7 +391,8 @@ void triggerMessage(Sweep& s)
     // The character form ignores the outcome of its field copies: a field
     // whose text finds no storage comes out blank, and the form succeeds.
     ZRTMC2 form;
-    s.step("character form", Report::Absorbed, {&read}, [&] { return read.copyOut(&form); });
+    s.step(
+        "character form", {&read}, [&] { return read.copyOut(&form); }, Report::Absorbed);
     ZroStr queue;
     s.step("getter", {&queue}, [&] { queue = read.queueName(); });
     if (s.complete())
@@ -436,7 +430,7 @@ void conversion(Sweep& s)
     s.step("to Latin-1 again", {&converter}, [&] { return converter.convert(message, 546, 819); });
     message.setDataOffset(0);
     s.step("read", {&message, &text}, [&] { return message.readItem(text); });
-    s.valid({&message});
+    s.valid(&message);
     if (s.complete()) s.expect(textIs(text, "caf\xE9 au lait"), "converted text");
 }
 
@@ -445,7 +439,7 @@ void objectsFromNew(Sweep& s)
     std::unique_ptr<ZroStr> text(new ZroStr("made with new"));
     std::unique_ptr<ZroMsg> message(new ZroMsg);
     s.step("write", {message.get(), text.get()}, [&] { return message->writeItem(*text); });
-    s.valid({message.get()});
+    s.valid(message.get());
 }
 
 struct Scenario {
@@ -480,7 +474,7 @@ unsigned long walk(const Scenario& scenario, Seam seam, bool persistent)
 {
     constexpr unsigned long kLimit = 100000;
     for (unsigned long n = 1; n < kLimit; ++n) {
-        Sweep sweep(scenario.name, seam, n, persistent);
+        Sweep sweep{scenario.name, seam, n, persistent};
         zrecs_set_listener(&Sweep::listen, &sweep);
         const unsigned long live = zroi_test_live_allocations();
         bool threw = false;

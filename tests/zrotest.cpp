@@ -71,9 +71,9 @@ std::vector<std::string> ZroTest::records() const
 {
     std::vector<std::string> out;
     for (const TraceEvent& e : events()) {
-        if (e.kind == ZRECS_ENTRY) out.push_back("entry " + std::to_string(e.function));
-        if (e.kind == ZRECS_EXIT)
-            out.push_back("exit " + std::to_string(e.function) + " " + std::to_string(e.value));
+        const std::string f = std::to_string(e.function);
+        if (e.kind == ZRECS_ENTRY) out.push_back("entry " + f);
+        if (e.kind == ZRECS_EXIT) out.push_back("exit " + f + " " + std::to_string(e.value));
     }
     return out;
 }
@@ -82,16 +82,13 @@ void ZroTest::expectOnlyText(unsigned function, const std::string& text) const
 {
     // Exactly one text, announced by the hook with 1 immediately before it.
     const std::vector<TraceEvent> all = events();
-    std::vector<std::size_t> at;
+    std::size_t count = 0, at = 0;
     for (std::size_t i = 0; i < all.size(); ++i)
-        if (all[i].kind == ZRECS_TEXT) at.push_back(i);
-    ASSERT_EQ(at.size(), 1u) << "expected one text: " << text;
-    const TraceEvent& e = all[at[0]];
-    EXPECT_EQ(std::make_tuple(e.component, e.function, e.text),
+        if (all[i].kind == ZRECS_TEXT) ++count, at = i;
+    ASSERT_EQ(count, 1u) << "expected one text: " << text;
+    EXPECT_EQ(std::make_tuple(all[at].component, all[at].function, all[at].text),
               std::make_tuple(31u, function, text));
-    ASSERT_GT(at[0], 0u);
-    EXPECT_EQ(all[at[0] - 1].kind, ZRECS_HOOK);
-    EXPECT_EQ(all[at[0] - 1].value, 1u);
+    EXPECT_TRUE(at > 0 && all[at - 1].kind == ZRECS_HOOK && all[at - 1].value == 1u);
 }
 
 void ZroTest::expectNoText() const
@@ -106,8 +103,7 @@ void ZroTest::expectFrame(unsigned function, unsigned reason) const
     auto frame = [](const TraceEvent& e) {
         return std::make_tuple(e.kind, e.component, e.function, e.value);
     };
-    EXPECT_EQ(all[0].kind, ZRECS_HOOK);
-    EXPECT_EQ(all[0].value, 4u);
+    EXPECT_EQ(frame(all[0]), std::make_tuple(ZRECS_HOOK, 0u, 0u, 4u));
     EXPECT_EQ(frame(all[1]), std::make_tuple(ZRECS_ENTRY, 31u, function, 0u));
     EXPECT_EQ(frame(all.back()), std::make_tuple(ZRECS_EXIT, 31u, function, reason));
 }
@@ -145,37 +141,28 @@ int ZroTest::check(const void* start, unsigned length, unsigned mode, void* cont
 
 namespace {
 
-std::atomic<bool> g_newPlanned{false};
+// The plan of failing operator news (zronew.hpp).
+std::atomic<bool> g_newPlanned{false}, g_newPersistent{false};
 std::atomic<int> g_newPaused{0};
-std::atomic<unsigned long> g_newCount{0};
-std::atomic<unsigned long> g_newFailAt{0};
-std::atomic<bool> g_newPersistent{false};
+std::atomic<unsigned long> g_newCount{0}, g_newFailAt{0};
 // Inside one of these operator news: the runtime's new[] may call new, which
 // is the same allocation and is not counted again.
 thread_local int t_newDepth = 0;
 
-bool newFails()
-{
-    if (!g_newPlanned.load(std::memory_order_relaxed) || t_newDepth != 0 ||
-        g_newPaused.load(std::memory_order_relaxed) != 0)
-        return false;
-    const unsigned long n = g_newCount.fetch_add(1, std::memory_order_relaxed) + 1;
-    const unsigned long at = g_newFailAt.load(std::memory_order_relaxed);
-    return n == at || (n > at && g_newPersistent.load(std::memory_order_relaxed));
-}
-
 using NewFunction = void* (*)(std::size_t);
 
-// The operator new that these stand in front of: the runtime's, or a
-// sanitizer's, whose delete then frees what it gave.
-NewFunction nextNew(const char* name)
-{
-    return reinterpret_cast<NewFunction>(dlsym(RTLD_NEXT, name));
-}
-
+// Forwards to `next`, the operator new that these stand in front of (the
+// runtime's, or a sanitizer's, whose delete then frees what it gave), unless
+// this allocation is planned to fail.
 void* allocate(NewFunction next, std::size_t size)
 {
-    if (newFails()) throw std::bad_alloc();
+    if (g_newPlanned.load(std::memory_order_relaxed) && t_newDepth == 0 &&
+        g_newPaused.load(std::memory_order_relaxed) == 0) {
+        const unsigned long n = g_newCount.fetch_add(1, std::memory_order_relaxed) + 1;
+        const unsigned long at = g_newFailAt.load(std::memory_order_relaxed);
+        if (n == at || (n > at && g_newPersistent.load(std::memory_order_relaxed)))
+            throw std::bad_alloc();
+    }
     struct Depth {
         Depth() { ++t_newDepth; }
         ~Depth() { --t_newDepth; }
@@ -201,13 +188,13 @@ ZroNewPause::~ZroNewPause() { g_newPaused.fetch_sub(1); }
 
 void* operator new(std::size_t size)
 {
-    static const NewFunction next = nextNew("_Znwm");
+    static const auto next = reinterpret_cast<NewFunction>(dlsym(RTLD_NEXT, "_Znwm"));
     return allocate(next, size);
 }
 
 void* operator new[](std::size_t size)
 {
-    static const NewFunction next = nextNew("_Znam");
+    static const auto next = reinterpret_cast<NewFunction>(dlsym(RTLD_NEXT, "_Znam"));
     return allocate(next, size);
 }
 
