@@ -119,19 +119,22 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
             empty.useEmptyBuffer(canary.data(), 199);
             t.push_back(step(empty, rfh, empty.writeItem(rfh)) + canary[empty.messageLength()]);
         }
-        // Each header alone in an empty message with room, read back with the
-        // encoding spoilt, then the format; a derived class's header too.
-        for (ZroHdr* h : std::vector<ZroHdr*>{&wih, &rfh, &dlh, &kih, &rih, &renamed}) {
-            ZroMsg alone;
-            alone.resizeBuffer(400);
-            t.push_back(step(alone, *h, alone.writeItem(*h)));
-            for (bool encoding : {true, false}) {
-                alone.setDataOffset(0);
-                alone.setEncoding(encoding ? 273 : 546);
-                if (!encoding) alone.setFormat("OTHER");
-                t.push_back(step(alone, *h, alone.readItem(*h)));
+        // Each header in front of no data and of one byte, in a buffer with
+        // room, read back with the encoding spoilt, then the format; a
+        // derived class's header too.
+        for (ZroHdr* h : std::vector<ZroHdr*>{&wih, &rfh, &dlh, &kih, &rih, &renamed})
+            for (unsigned held : {0u, 1u}) {
+                ZroMsg alone;
+                alone.resizeBuffer(400);
+                alone.write(held, "b");
+                t.push_back(step(alone, *h, alone.writeItem(*h)));
+                for (bool encoding : {true, false}) {
+                    alone.setDataOffset(0);
+                    alone.setEncoding(encoding ? 273 : 546);
+                    if (!encoding) alone.setFormat("OTHER");
+                    t.push_back(step(alone, *h, alone.readItem(*h)));
+                }
             }
-        }
         // Headers cut short, read from every length below their own.
         ZroMsg full;
         full.writeItem(body);
