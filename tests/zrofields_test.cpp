@@ -255,15 +255,6 @@ TEST(FieldTables, IntegersReadInPlace)
     EXPECT_EQ(zroi::fieldInteger(*table.find("heartBeatInterval"), record),
               channel.heartBeatInterval());
     EXPECT_EQ(zroi::fieldInteger(*table.find("channelName"), record), 0); // text
-
-    ZroKih header;
-    for (const zroi::Field& field : zroi::fields<ZroKih>())
-        if (field.kind == zroi::FieldKind::integer)
-            std::memcpy(recordOf(header) + field.offset, &field.offset, sizeof(int32_t));
-    EXPECT_EQ(header.UOWControl(), 44);
-    EXPECT_EQ(header.bridgeErrorOffset(), 168);
-    EXPECT_EQ(zroi::fieldInteger(*zroi::fields<ZroKih>().find("linkType"), &header.record()),
-              header.linkType());
 }
 
 } // namespace

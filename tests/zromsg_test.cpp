@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "zroi/zrofields.hpp"
-#include "zroi/zrokih.hpp"
 #include "zroi/zromsg.hpp"
 #include "zrotest.hpp"
 
@@ -106,33 +105,6 @@ TEST_F(ZroMsgTest, AssignmentKeepsTheMostSevereCodes)
     }
 }
 
-TEST_F(ZroMsgTest, ItemCallsGiveTheMessageTheItemsCodes)
-{
-    // A header of a version without layout fails without touching the
-    // message, which takes the header's codes; a success clears them.
-    ZroKih good, odd;
-    ZRKIH record = good.record();
-    record.version = 9;
-    ZroMsg message, nine;
-    nine.write(sizeof record, reinterpret_cast<const char*>(&record));
-    nine.setDataOffset(0);
-    nine.setFormat("ZRKOTA");
-    ASSERT_EQ(nine.readItem(odd), 1);
-    expectCodes(nine, 0, 0);
-    nine.setDataOffset(0);
-    nine.setFormat("ZRKOTA");
-    EXPECT_EQ(nine.readItem(odd), 0);
-    expectCodes(nine, 2, 6128);
-    EXPECT_EQ(nine.dataOffset(), 0u);
-    message.setGroupId(ZroBin("abc", 3));
-    expectCodes(message, 2, 6111);
-    EXPECT_EQ(message.writeItem(good), 1);
-    expectCodes(message, 0, 0);
-    EXPECT_EQ(message.writeItem(odd), 0);
-    expectCodes(message, 2, 6128);
-    EXPECT_EQ(message.messageLength(), 180u);
-}
-
 // Bodies replace the data and its description. With nobody listening a
 // string is measured while it is copied into a buffer that already has
 // room; the outcome must be the traced path's.
@@ -214,6 +186,19 @@ TEST_F(ZroMsgTest, BodiesReadBack)
     EXPECT_EQ(message.writeItem(bytes), 1);
     EXPECT_EQ(message.readItem(back), 1);
     EXPECT_EQ(back.dataLength(), 0u) << "no data left gives an empty binary";
+
+    // Read as a string: up to the first NUL, the storage all of the data
+    // and a NUL unless the data ends in one.
+    for (const std::string& data : {std::string("ab\0cd", 5), std::string("ab\0", 3)}) {
+        message.clearMessage();
+        message.write(static_cast<unsigned>(data.size()), data.data());
+        message.setDataOffset(0);
+        message.setFormat("ZRSTR");
+        ZroStr text;
+        EXPECT_EQ(message.readItem(text), 1);
+        EXPECT_EQ(std::string(text.dataPointer(), text.storageSize()),
+                  data.back() == '\0' ? data : data + '\0');
+    }
 
     // Data whose bytes a pointer check refuses: 2/2004 on the item, no data;
     // a user buffer without room: its trace text.
