@@ -55,7 +55,7 @@ std::string step(const ZroMsg& message, const ZroErr& item, int result)
 }
 
 // A header of the application's own, whose format the library must ask for.
-class Renamed : public ZroDlh {
+template <class H> class Renamed : public H {
 public:
     ZroStr format() const override { return ZroStr("APPFMT"); }
 };
@@ -70,7 +70,8 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
         ZroDlh dlh, inDlh;
         ZroKih kih, inKih;
         ZroRih rih, inRih;
-        Renamed renamed;
+        Renamed<ZroDlh> renamed;
+        Renamed<ZroRfh> renamedRfh;
         rfh.setSourceEnvironment("src.env");
         rfh.setSourceName("a source name of some length");
         dlh.setDestinationQueueName("QUEUE");
@@ -122,8 +123,8 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
         // Each header in front of no data and of one byte of data described
         // as 273/850 (a format ended by NULs), in a buffer with room and in
         // one that must grow, read back with the encoding spoilt, then the
-        // format; a derived class's header too.
-        for (ZroHdr* h : std::vector<ZroHdr*>{&wih, &rfh, &dlh, &kih, &rih, &renamed})
+        // format; derived classes' headers too.
+        for (ZroHdr* h : std::vector<ZroHdr*>{&wih, &rfh, &dlh, &kih, &rih, &renamed, &renamedRfh})
             for (unsigned variant = 0; variant < 4; ++variant) {
                 ZroMsg alone;
                 if (variant < 2) alone.resizeBuffer(400);
