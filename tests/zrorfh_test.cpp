@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "zroi/zromsg.hpp"
 #include "zroi/zrorfh.hpp"
@@ -174,21 +175,15 @@ TEST_F(ZroRfhTest, OffsetsPastFourGiB)
 
 TEST(ZroParts, LayOutUpToInt32Max)
 {
-    // Parts that end exactly at INT32_MAX are laid out; one byte more is refused.
-    const unsigned lengths[] = {3, INT32_MAX - 108 - 3 - 5, 5, 0};
-    int32_t offsets[4] = {-1, -1, -1, -1}, end = -1;
-    ASSERT_TRUE(zroparts::layOut(lengths, 4, 108, offsets, end));
-    EXPECT_EQ(end, INT32_MAX);
-    EXPECT_EQ(offsets[0], 108);
-    EXPECT_EQ(offsets[1], 111);
-    EXPECT_EQ(offsets[2], INT32_MAX - 5);
-    EXPECT_EQ(offsets[3], INT32_MAX);
+    // Parts that end exactly at INT32_MAX are laid out; one byte more, or
+    // lengths whose sum wraps in 32 bits, are refused and nothing is written.
+    const unsigned lengths[] = {3, INT32_MAX - 108 - 3 - 5, 5, 0}, huge[] = {UINT_MAX, 1, 1, 1};
+    std::vector<int32_t> offsets(5, -1); // the last: where they end
+    ASSERT_TRUE(zroparts::layOut(lengths, 4, 108, offsets.data(), offsets[4]));
+    EXPECT_EQ(offsets, std::vector<int32_t>({108, 111, INT32_MAX - 5, INT32_MAX, INT32_MAX}));
     const unsigned longer[] = {3, INT32_MAX - 108 - 3 - 5, 6, 0};
-    int32_t untouched[4] = {-1, -1, -1, -1};
-    EXPECT_FALSE(zroparts::layOut(longer, 4, 108, untouched, end));
-    EXPECT_EQ(end, INT32_MAX);
-    EXPECT_EQ(untouched[0], -1);
-    EXPECT_EQ(untouched[3], -1);
-    const unsigned huge[] = {UINT_MAX, UINT_MAX, UINT_MAX, UINT_MAX};
-    EXPECT_FALSE(zroparts::layOut(huge, 4, 108, untouched, end));
+    std::vector<int32_t> untouched(5, -1);
+    EXPECT_FALSE(zroparts::layOut(longer, 4, 108, untouched.data(), untouched[4]));
+    EXPECT_FALSE(zroparts::layOut(huge, 4, 108, untouched.data(), untouched[4]));
+    EXPECT_EQ(untouched, std::vector<int32_t>(5, -1));
 }

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,39 +51,24 @@ Walked walk(const std::vector<unsigned char>& bytes, std::size_t length,
 }
 
 /// What every walk must give, whatever the bytes: a chain read to a body,
-/// or a break inside the data with a reason or a sentence.
+/// or a break inside the data with a reason or a sentence; and a text form.
 void expectReport(const Walked& w, std::size_t length, const std::string& what)
 {
-    ASSERT_TRUE(w.status == 0 || w.status == 1) << what;
-    EXPECT_EQ(w.document["size"], length) << what;
-    if (w.status == 0) {
-        EXPECT_TRUE(w.document.contains("body")) << what;
-        EXPECT_FALSE(w.document.contains("broken")) << what;
-    } else {
-        ASSERT_TRUE(w.document.contains("broken")) << what;
-        const json& broken = w.document["broken"];
-        EXPECT_LE(broken["offset"].get<std::size_t>(), length) << what;
-        EXPECT_FALSE(broken["why"].get<std::string>().empty()) << what;
-        if (broken["reasonCode"] != 0) {
-            EXPECT_FALSE(broken["reason"].get<std::string>().empty()) << what;
-            EXPECT_FALSE(broken["texts"].empty()) << what;
-        }
+    SCOPED_TRACE(what);
+    ASSERT_TRUE(w.status == 0 || w.status == 1);
+    const json& d = w.document;
+    EXPECT_EQ(d["size"], length);
+    EXPECT_EQ(d.contains("body"), w.status == 0);
+    EXPECT_EQ(d.contains("broken"), w.status == 1);
+    if (w.status == 1) {
+        EXPECT_LE(d["broken"]["offset"].get<std::size_t>(), length);
+        EXPECT_FALSE(d["broken"]["why"].get<std::string>().empty());
+        const bool named =
+            d["broken"]["reasonCode"] == 0 ||
+            !(d["broken"]["reason"].get<std::string>().empty() || d["broken"]["texts"].empty());
+        EXPECT_TRUE(named);
     }
-    // The text form renders every report.
-    EXPECT_FALSE(zromsg::renderText(w.document).empty()) << what;
-}
-
-TEST(ZromsgWalk, EverySampleRoundTrips)
-{
-    for (const std::string& name : sampleNames()) {
-        std::vector<unsigned char> bytes = sample(name);
-        Walked w = walk(bytes, bytes.size(), name == "string" ? ZRFMT_STRING : nullptr);
-        ASSERT_EQ(w.status, 0) << name;
-        std::vector<unsigned char> again;
-        std::string error;
-        ASSERT_EQ(zromsg::compose(w.document, again, error), 0) << name << ": " << error;
-        EXPECT_EQ(again, bytes) << name;
-    }
+    EXPECT_FALSE(zromsg::renderText(d).empty());
 }
 
 TEST(ZromsgWalk, EveryTruncationAndCorruptedByteIsReported)
@@ -208,9 +192,6 @@ TEST(ZromsgCompose, RefusalsSayWhatAndWhere)
         const char* description;
         const char* expected;
     } cases[] = {
-        {R"({"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroKih",
-            "fields": {"function": "ABCD"}}]})",
-         "headers[0] (ZroKih): ZroKih field \"function\" has no setter"},
         {R"({"body": {"class": "ZroStr", "text": "a"}, "headers": [{"class": "ZroKih"},
             {"class": "ZroRfh", "fields": {"format": "TOOLONGNAME"}}]})",
          "headers[1] (ZroRfh): ZroRfh field \"format\": a format name has at most 8 characters"},
@@ -238,16 +219,11 @@ TEST(ZromsgReason, EveryReasonCodeOfTheLibraryHasItsName)
     // The names come from a table in the tool; every ZRRC_ constant of
     // zrodefs.h must be in it, under its own name.
     std::ifstream in(ZROMSG_DEFS);
-    ASSERT_TRUE(in.good());
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string defs = text.str();
+    const std::string defs{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const std::regex constant(R"(constexpr int32_t (ZRRC_\w+) = (\d+);)");
     int count = 0;
-    for (std::sregex_iterator it(defs.begin(), defs.end(), constant), end; it != end; ++it) {
+    for (std::sregex_iterator it(defs.begin(), defs.end(), constant), end; it != end; ++it, ++count)
         EXPECT_STREQ(zromsg::reasonName(std::stoi((*it)[2])), (*it)[1].str().c_str());
-        ++count;
-    }
     EXPECT_GE(count, 20);
     EXPECT_STREQ(zromsg::reasonName(1), "");
 }
