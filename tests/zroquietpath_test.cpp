@@ -119,14 +119,19 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
             empty.useEmptyBuffer(canary.data(), 199);
             t.push_back(step(empty, rfh, empty.writeItem(rfh)) + canary[empty.messageLength()]);
         }
-        // Each header in front of no data and of one byte, in a buffer with
-        // room, read back with the encoding spoilt, then the format; a
-        // derived class's header too.
+        // Each header in front of no data and of one byte of data described
+        // as 273/850 (a format ended by NULs), in a buffer with room and in
+        // one that must grow, read back with the encoding spoilt, then the
+        // format; a derived class's header too.
         for (ZroHdr* h : std::vector<ZroHdr*>{&wih, &rfh, &dlh, &kih, &rih, &renamed})
-            for (unsigned held : {0u, 1u}) {
+            for (unsigned variant = 0; variant < 4; ++variant) {
                 ZroMsg alone;
-                alone.resizeBuffer(400);
-                alone.write(held, "b");
+                if (variant < 2) alone.resizeBuffer(400);
+                alone.write(variant % 2, "b");
+                alone.setEncoding(273);
+                alone.setCharacterSet(850);
+                alone.setFormat("RAW DATA");
+                if (variant % 2 == 1) std::memcpy(alone.descriptor().format, "RAW\0\0\0\0", 8);
                 t.push_back(step(alone, *h, alone.writeItem(*h)));
                 for (bool encoding : {true, false}) {
                     alone.setDataOffset(0);
