@@ -61,9 +61,11 @@ TEST_F(ZroMsgTest, NewMessagesHaveTheDefaultDescriptor)
     expectCodes(before, 0, 0);
 
     VersionControl::setVersionSupported(1);
+    EXPECT_EQ(ZroMsg::versionSupported(), 1);
     ZroMsg after;
     ZroMsg copyOfBefore(before);
     VersionControl::setVersionSupported(2);
+    EXPECT_EQ(ZroMsg::versionSupported(), 2);
     EXPECT_EQ(bytesOf(copyOfBefore.descriptor()), want);
     EXPECT_EQ(bytesOf(after.descriptor()), want.replace(4, 4, std::string("\1\0\0\0", 4)));
 }

@@ -122,8 +122,8 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
         }
         // Each header in front of no data and of one byte of data described
         // as 273/850 (a format ended by NULs), in a buffer with room and in
-        // one that must grow, read back with the encoding spoilt, then the
-        // format; derived classes' headers too.
+        // one that must grow, read back with the structure id spoilt, then
+        // the encoding, then the format; derived classes' headers too.
         for (ZroHdr* h : std::vector<ZroHdr*>{&wih, &rfh, &dlh, &kih, &rih, &renamed, &renamedRfh})
             for (unsigned variant = 0; variant < 4; ++variant) {
                 ZroMsg alone;
@@ -134,6 +134,14 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
                 alone.setFormat("RAW DATA");
                 if (variant % 2 == 1) std::memcpy(alone.descriptor().format, "RAW\0\0\0\0", 8);
                 t.push_back(step(alone, *h, alone.writeItem(*h)));
+                // A structure id wrong in its last byte only.
+                alone.setDataOffset(0);
+                EXPECT_GE(alone.messageLength(), 4u);
+                if (alone.messageLength() >= 4) {
+                    alone.bufferPointer()[3] ^= 0x20;
+                    t.push_back(step(alone, *h, alone.readItem(*h)));
+                    alone.bufferPointer()[3] ^= 0x20;
+                }
                 for (bool encoding : {true, false}) {
                     alone.setDataOffset(0);
                     alone.setEncoding(encoding ? 273 : 546);
