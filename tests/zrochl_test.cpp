@@ -215,9 +215,9 @@ template <class S> std::string after(int result, C c)
 struct Texts {
     std::vector<std::string> words;
     std::vector<const char*> list;
-    explicit Texts(const char* spec)
+    explicit Texts(const char* listed)
     {
-        std::istringstream in(spec);
+        std::istringstream in(listed);
         for (std::string word; in >> word;) words.push_back(word == "-" ? "" : word);
         for (const std::string& w : words) list.push_back(w == "~" ? nullptr : w.c_str());
     }
@@ -226,15 +226,15 @@ struct Texts {
 
 // Sets the names, or the user data, of a direction from words; `n` is the
 // count given, when not the number of words.
-template <class S> unsigned char names(C c, const char* spec, unsigned n = 0)
+template <class S> unsigned char names(C c, const char* listed, unsigned n = 0)
 {
-    const Texts texts(spec);
+    const Texts texts(listed);
     return S::setExitNames(c, texts.size(n), texts.list.data());
 }
 
-template <class S> unsigned char data(C c, const char* spec, unsigned n = 0)
+template <class S> unsigned char data(C c, const char* listed, unsigned n = 0)
 {
-    const Texts texts(spec);
+    const Texts texts(listed);
     return S::setUserData(c, texts.size(n), texts.list.data());
 }
 
