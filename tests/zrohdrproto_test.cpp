@@ -77,8 +77,9 @@ template <> Facts factsOf<ZroRfh>()
 }
 
 // A header with every text field but the structure id and format holding
-// its own name, every binary field bytes 1, 2, ... (a reference header has
-// its four texts as well).
+// its own name, every binary field bytes 1, 2, ..., every integer but the
+// version and the description its bytes' offsets (a reference header has
+// its four texts as well): written and read back, the record comes back.
 template <class H> H filled()
 {
     H header;
@@ -87,6 +88,9 @@ template <class H> H filled()
         const std::string name = f.name;
         for (unsigned i = 0; i < f.width; ++i) {
             if (f.kind == zroi::FieldKind::binary) record[f.offset + i] = static_cast<char>(i + 1);
+            if (f.kind == zroi::FieldKind::integer && name != "version" && name != "encoding" &&
+                name != "codedCharSetId")
+                record[f.offset + i] = static_cast<char>(f.offset + i);
             if (f.kind == zroi::FieldKind::text && name != "strucId" && name != "format")
                 record[f.offset + i] = i < name.size() ? name[i] : ' ';
         }
