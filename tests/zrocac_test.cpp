@@ -168,13 +168,14 @@ TEST_F(ZroCacTest, ResizeBuffer)
     EXPECT_EQ(framed(5, 0, [&] { return c.resizeBuffer(32); }), 1);
     std::string got = stateOf(c) + "|";
     fill(c, "0123456789", 10);
+    ASSERT_EQ(c.resizeBuffer(10), 1); // to the message's length: no cut, no warning
     ASSERT_EQ(c.resizeBuffer(64), 1);
     // The same size: nothing happens, nothing is allocated.
     const unsigned long allocations = zroi_test_allocation_count();
     const char* buffer = c.bufferPointer();
     EXPECT_EQ(c.resizeBuffer(64), 1);
     EXPECT_TRUE(c.bufferPointer() == buffer && zroi_test_allocation_count() == allocations);
-    got += stateOf(c) + "|";
+    got += stateOf(c) + codesOf(c) + "|";
     // Shrinking below the message: warning, message cut, cursor at most the
     // size; a cursor below the new size stays. Size 0 releases the buffer.
     EXPECT_EQ(framed(5, 6115, [&] { return c.resizeBuffer(4); }), 1);
@@ -187,7 +188,7 @@ TEST_F(ZroCacTest, ResizeBuffer)
     EXPECT_EQ(framed(5, 6115, [&] { return c.resizeBuffer(0); }), 1);
     expectOnlyText(5, kResizeTruncated);
     EXPECT_EQ(got + stateOf(c) + codesOf(c),
-              "32 0 0 1 |64 10 10 1 0123456789|4 4 4 1 0123|2 2 1 1 01|0 0 0 1 (none) 1/6115");
+              "32 0 0 1 |64 10 10 1 0123456789 0/0|4 4 4 1 0123|2 2 1 1 01|0 0 0 1 (none) 1/6115");
 }
 
 TEST_F(ZroCacTest, UseFullAndEmptyBuffer)
@@ -267,6 +268,11 @@ TEST_F(ZroCacTest, AssignmentCopiesCodesMessageAndCursor)
     EXPECT_EQ(stateOf(cut) + codesOf(cut) + "|" + stateOf(oneCopy) + "|" + stateOf(target) +
                   codesOf(target),
               "4 4 2 0 0123 1/6115|1 1 1 1 Z|10 0 0 1  1/6115");
+    // A message that fits needs no resizing; no message at all, no warning.
+    clearEvents();
+    target = whole;
+    oneCopy = ZroCac();
+    EXPECT_TRUE(events().empty());
 }
 
 // With no listener and no custom check, read and write take their inline
@@ -316,8 +322,10 @@ TEST_F(ZroCacTest, ReadAndWriteWithinTheCachesOwnBuffer)
     ASSERT_EQ(c.setDataOffset(6), 1);
     char* to = c.bufferPointer() + 4;
     EXPECT_EQ(c.read(4, to), 1);
-    EXPECT_EQ(got + stateOf(c) + codesOf(c),
-              "12 12 12 1 abcdefabcdef|12 12 8 1 ababcdefcdef|12 12 10 1 ababefcdcdef 0/0");
+    got += stateOf(c) + codesOf(c) + "|";
+    EXPECT_EQ(c.setMessageLength(4), 1); // a shorter message takes the cursor along
+    EXPECT_EQ(got + stateOf(c), "12 12 12 1 abcdefabcdef|12 12 8 1 ababcdefcdef|"
+                                "12 12 10 1 ababefcdcdef 0/0|12 4 4 1 abab");
 }
 
 // ---- ZroBin ------------------------------------------------------------------
