@@ -264,8 +264,9 @@ TEST_F(ZroTrgTest, PasteInChecksInOrderThenReadsTheRecord)
 
 // The character form: every text field blank-filled as its getter reads it,
 // the spare integer right-aligned in four characters (a longer number keeps
-// its first four), the rest blank.
-TEST_F(ZroTrgTest, CharacterFormOfEveryField)
+// its first four), the rest blank; a null form refused; a field the string
+// copy may not write, or without storage for the texts, left unreported.
+TEST_F(ZroTrgTest, CharacterFormOfEveryFieldAndItsFailures)
 {
     const std::pair<int32_t, const char*> spares[] = {
         {0, "   0"},    {7, "   7"},    {-3, "  -3"},    {999, " 999"},
@@ -290,18 +291,14 @@ TEST_F(ZroTrgTest, CharacterFormOfEveryField)
         EXPECT_EQ(characterForm(trigger), expected) << spare.first;
         expectCodes(trigger, 0, 0);
     }
-}
 
-TEST_F(ZroTrgTest, CharacterFormFailuresAndUnreportedFieldCopies)
-{
     ZroTrg trigger;
     clearEvents();
     EXPECT_EQ(trigger.copyOut(static_cast<ZRTMC2*>(nullptr)), 0);
     expectCodes(trigger, 2, 6108);
     expectOnlyText(51, "ZroTrigger::copyOut (error): null pointer to ZRTMC2");
 
-    // A field the string copy may not write stays as it was; the conversion
-    // still succeeds and the object's codes are not touched.
+    // A field the string copy may not write stays as it was.
     trigger.clearErrorCodes();
     trigger.setQueueName("Q");
     ZRTMC2 form;
