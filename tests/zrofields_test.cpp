@@ -174,11 +174,12 @@ TEST(FieldTables, EveryCarriedFieldRoundTrips)
 // fieldText on a field of every width up to 20, and of 28 and 48, at the
 // start of a record and behind a few bytes (where fewer than sixteen bytes
 // lie around it, and more), against the rule: up to the first NUL, trailing
-// blanks removed when the field is trimmed. The contents: a few texts, and
-// letters up to each place, a NUL or a blank there, blanks behind it but an
-// 'x' two places on. The record lies once at the start of a page and once
-// with the field ending at the page's end, the pages around it unreadable:
-// nothing before the record or after the field is read.
+// blanks removed when the field is trimmed. The contents: letters up to
+// each place, a NUL or a blank there, blanks behind it but an 'x' two
+// places on; and a NUL after fifteen letters with a letter right behind it.
+// The record lies once at the start of a page and once with the field
+// ending at the page's end, the pages around it unreadable: nothing before
+// the record or after the field is read.
 TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
 {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
@@ -190,15 +191,7 @@ TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
     std::vector<uint32_t> widths = {28, 48};
     for (uint32_t width = 1; width <= 20; ++width) widths.push_back(width);
     for (uint32_t width : widths) {
-        std::vector<std::string> texts = {"",
-                                          " ",
-                                          "a",
-                                          "a b  ",
-                                          "abcdefgh",
-                                          "abcdefgh  x",
-                                          "       y",
-                                          std::string("ab\0cd ", 6),
-                                          std::string("abcdefghijklmno\0q", 17)};
+        std::vector<std::string> texts = {std::string("abcdefghijklmno\0q", 17)};
         for (uint32_t at = 0; at <= width; ++at)
             for (char mark : {'\0', ' '}) {
                 std::string text(width, ' ');
