@@ -205,8 +205,8 @@ TEST_F(ZrecsTest, ListenerCanBeSwappedWhileOtherThreadsTrace)
     EXPECT_FALSE(texts().empty());
 }
 
-// Run only by ZrecsTraceFile.EveryCallIsOneLine, in a child process with
-// ZRECS_TRACE set.
+// Run only by ZrecsTraceFile.EveryCallIsOneLineAlsoFromThreads, in a child
+// process with ZRECS_TRACE set.
 TEST(ZroTraceChild, DISABLED_Calls)
 {
     char byte = 0;
@@ -220,19 +220,31 @@ TEST(ZroTraceChild, DISABLED_Calls)
     std::_Exit(sum);
 }
 
-TEST(ZrecsTraceFile, EveryCallIsOneLine)
+// Run only by ZrecsTraceFile.EveryCallIsOneLineAlsoFromThreads: four threads
+// trace at once, each its own numbered texts.
+TEST(ZroTraceChild, DISABLED_Threads)
+{
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < 1000; ++i)
+                xtr_printfFn_e(31, 4, 0, (std::to_string(t) + " " + std::to_string(i)).c_str());
+        });
+    for (std::thread& thread : threads) thread.join();
+}
+
+TEST(ZrecsTraceFile, EveryCallIsOneLineAlsoFromThreads)
 {
     char self[PATH_MAX] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     const std::string file = ::testing::TempDir() + "zroi_trace_" + std::to_string(getpid());
     const std::string err = file + ".err";
     std::remove(file.c_str());
-    // Runs the calls in a child with `trace` as ZRECS_TRACE, its stderr into `err`.
-    auto run = [&](const std::string& trace) {
+    // Runs a child test with `trace` as ZRECS_TRACE, its stderr into `err`.
+    auto run = [&](const std::string& trace, const char* child = "Calls") {
         const std::string command = "ZRECS_TRACE='" + trace + "' '" + self +
-                                    "' --gtest_filter=ZroTraceChild.DISABLED_Calls "
-                                    "--gtest_also_run_disabled_tests >/dev/null 2>'" +
-                                    err + "'";
+                                    "' --gtest_filter=ZroTraceChild.DISABLED_" + child +
+                                    " --gtest_also_run_disabled_tests >/dev/null 2>'" + err + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
     };
     const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z tid=\d+ comp=)";
@@ -264,6 +276,18 @@ TEST(ZrecsTraceFile, EveryCallIsOneLine)
     expectRuns(file, 2);
     run("-");
     expectRuns(err, 1);
+    // Threads writing at once never mix their lines; each keeps its order.
+    std::remove(file.c_str());
+    run(file, "Threads");
+    std::ifstream in(file);
+    const std::regex threadLine(stamp + R"(31 func=4 text  (\d) (\d+))");
+    int next[4] = {};
+    std::smatch m;
+    for (std::string line; std::getline(in, line);) {
+        ASSERT_TRUE(std::regex_match(line, m, threadLine)) << line;
+        EXPECT_EQ(std::stoi(m.str(2)), next[std::stoi(m.str(1))]++) << line;
+    }
+    EXPECT_EQ(std::vector<int>(next, next + 4), std::vector<int>(4, 1000));
     std::remove(file.c_str());
     std::remove(err.c_str());
 }
