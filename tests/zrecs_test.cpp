@@ -152,14 +152,13 @@ TEST_F(ZrecsTest, StrictCheckFollowsTheMemoryMap)
     // Every readable mapping, wherever its line falls in the reads of the map.
     std::ifstream maps("/proc/self/maps");
     for (std::string line; std::getline(maps, line);) {
-        if (line.size() >= 4096) continue;
         uintptr_t low = 0;
         char read = 0;
-        const bool readable =
-            std::sscanf(line.c_str(), "%" SCNxPTR "-%*x %c", &low, &read) == 2 && read == 'r';
-        EXPECT_TRUE(!readable ||
-                    zrecs_strict_pointer_check(reinterpret_cast<void*>(low), 1, 1, nullptr) == 0)
-            << line;
+        if (line.size() < 4096 &&
+            std::sscanf(line.c_str(), "%" SCNxPTR "-%*x %c", &low, &read) == 2 && read == 'r') {
+            EXPECT_EQ(zrecs_strict_pointer_check(reinterpret_cast<void*>(low), 1, 1, nullptr), 0)
+                << line;
+        }
     }
     munmap(mapped, page);
     for (auto name = made.rbegin(); name != made.rend(); ++name) remove(name->c_str());
@@ -172,19 +171,17 @@ TEST_F(ZrecsTest, StrictCheckFollowsTheMemoryMap)
     char byte = 0;
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
-    rlimit none = limit;
-    none.rlim_cur = static_cast<rlim_t>(free);
+    const rlimit none = {static_cast<rlim_t>(free), limit.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
     const int refused = zrecs_strict_pointer_check(&byte, 1, 1, nullptr);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
-    EXPECT_EQ(refused, 1);
     // With standard input closed, the map is read through descriptor 0.
     const int in = dup(0);
     close(0);
     const int answer = zrecs_strict_pointer_check(&byte, 1, 1, nullptr);
     dup2(in, 0);
     close(in);
-    EXPECT_EQ(answer, 0);
+    EXPECT_EQ(std::make_pair(refused, answer), std::make_pair(1, 0));
 }
 
 TEST_F(ZrecsTest, ListenerCanBeSwappedWhileOtherThreadsTrace)
@@ -258,15 +255,14 @@ TEST(ZrecsTraceFile, EveryCallIsOneLineAlsoFromThreads)
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         ASSERT_EQ(lines.size(), runs * 6);
-        for (std::size_t run = 0; run < runs; ++run) {
-            const std::string* at = &lines[run * 6];
+        for (std::size_t i = 0; i < lines.size(); ++i) {
             std::smatch when;
-            ASSERT_TRUE(std::regex_match(at[5], when, bracket)) << at[5];
-            for (int i = 0; i < 5; ++i) {
-                EXPECT_TRUE(std::regex_match(at[i], std::regex(stamp + calls[i]))) << at[i];
-                EXPECT_TRUE(when.str(1) <= at[i].substr(0, 27) &&
-                            at[i].substr(0, 27) <= when.str(2))
-                    << at[i] << " not within " << at[5];
+            ASSERT_TRUE(std::regex_match(lines[i / 6 * 6 + 5], when, bracket));
+            const std::string at = lines[i].substr(0, 27);
+            if (i % 6 < 5) {
+                EXPECT_TRUE(std::regex_match(lines[i], std::regex(stamp + calls[i % 6])) &&
+                            when.str(1) <= at && at <= when.str(2))
+                    << lines[i] << " not within " << when.str(0);
             }
         }
     };

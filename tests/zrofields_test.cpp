@@ -103,34 +103,6 @@ template <class C, class H = C> void checkFields(const std::vector<Access<H>>& a
     EXPECT_EQ(checked, accessors.size());
 }
 
-// Every field of the record but the `steering` ones (kept as a new object
-// has them) filled with a pattern, written with copyOut into a message and
-// read with pasteIn into a new object: the same record, byte for byte.
-template <class H> void expectRoundTrip(std::vector<const char*> steering)
-{
-    const zroi::FieldTable table = zroi::fields<H>();
-    H header, read;
-    char* record = recordOf(header);
-    const std::string fresh(record, table.recordLength());
-    for (const char* name : {"strucId", "encoding", "codedCharSetId", "format"})
-        steering.push_back(name);
-    auto steered = [&](const char* from) {
-        std::string bytes(from, table.recordLength());
-        for (const char* name : steering)
-            if (const zroi::Field* f = table.find(name))
-                bytes.replace(f->offset, f->width, fresh, f->offset, f->width);
-        return bytes;
-    };
-    for (uint32_t i = 0; i < table.recordLength(); ++i) record[i] = static_cast<char>(i * 7 + 3);
-    const std::string bytes = steered(record);
-    std::memcpy(record, bytes.data(), bytes.size());
-    ZroMsg message;
-    ASSERT_EQ(header.copyOut(message), 1);
-    message.setDataOffset(0);
-    ASSERT_EQ(read.pasteIn(message), 1);
-    EXPECT_EQ(steered(recordOf(read)), bytes);
-}
-
 TEST(FieldTables, FieldsReadAsTheClassReadsThem)
 {
     checkFields<ZroMsg>(
@@ -183,25 +155,30 @@ TEST(FieldTables, FieldsReadAsTheClassReadsThem)
          TEXT(ChannelProbe, localAddress, setLocalAddress)});
 }
 
+// Every field of a trigger message but its structure id and version (kept
+// as a new object has them) filled with a pattern, written with copyOut and
+// read with pasteIn into a new object: the same record, byte for byte. (The
+// header classes' records come back whole in the header protocol's chain.)
 TEST(FieldTables, EveryCarriedFieldRoundTrips)
 {
-    expectRoundTrip<ZroDlh>({});
-    expectRoundTrip<ZroRih>({});
-    expectRoundTrip<ZroWih>({});
-    expectRoundTrip<ZroKih>({"version"});
-    expectRoundTrip<ZroTrg>({"version"});
-    expectRoundTrip<ZroRfh>({"strucLength", "sourceEnvironmentLength", "sourceEnvironmentOffset",
-                             "sourceNameLength", "sourceNameOffset", "destinationEnvironmentLength",
-                             "destinationEnvironmentOffset", "destinationNameLength",
-                             "destinationNameOffset"});
+    ZroTrg trigger, read;
+    char* record = recordOf(trigger);
+    for (uint32_t i = 8; i < sizeof(ZRTM); ++i) record[i] = static_cast<char>(i * 7 + 3);
+    ZroMsg message;
+    ASSERT_EQ(trigger.copyOut(message), 1);
+    message.setDataOffset(0);
+    ASSERT_EQ(read.pasteIn(message), 1);
+    EXPECT_EQ(std::string(recordOf(read), sizeof(ZRTM)), std::string(record, sizeof(ZRTM)));
 }
 
-// fieldText on a field of every width up to 20 at the start of a record and
-// behind a few bytes (where fewer than sixteen bytes lie around it, and
-// more), against the rule: up to the first NUL, trailing blanks removed
-// when the field is trimmed. The record lies once at the start of a page
-// and once with the field ending at the page's end, the pages around it
-// unreadable: nothing before the record or after the field is read.
+// fieldText on a field of every width up to 20, and of 28 and 48, at the
+// start of a record and behind a few bytes (where fewer than sixteen bytes
+// lie around it, and more), against the rule: up to the first NUL, trailing
+// blanks removed when the field is trimmed. The contents: a few texts, and
+// letters up to each place, a NUL or a blank there, blanks behind it but an
+// 'x' two places on. The record lies once at the start of a page and once
+// with the field ending at the page's end, the pages around it unreadable:
+// nothing before the record or after the field is read.
 TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
 {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
@@ -210,17 +187,27 @@ TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
     ASSERT_NE(pages, MAP_FAILED);
     ASSERT_EQ(mprotect(pages, page, PROT_NONE), 0);
     ASSERT_EQ(mprotect(pages + 2 * page, page, PROT_NONE), 0);
-    const std::string texts[] = {"",
-                                 " ",
-                                 "a",
-                                 "a b  ",
-                                 "abcdefgh",
-                                 "abcdefgh  x",
-                                 "       y",
-                                 std::string("ab\0cd ", 6),
-                                 std::string("abcdefghijklmno\0q", 17)};
-    for (uint32_t offset : {0u, 3u, 9u})
-        for (uint32_t width = 1; width <= 20; ++width)
+    std::vector<uint32_t> widths = {28, 48};
+    for (uint32_t width = 1; width <= 20; ++width) widths.push_back(width);
+    for (uint32_t width : widths) {
+        std::vector<std::string> texts = {"",
+                                          " ",
+                                          "a",
+                                          "a b  ",
+                                          "abcdefgh",
+                                          "abcdefgh  x",
+                                          "       y",
+                                          std::string("ab\0cd ", 6),
+                                          std::string("abcdefghijklmno\0q", 17)};
+        for (uint32_t at = 0; at <= width; ++at)
+            for (char mark : {'\0', ' '}) {
+                std::string text(width, ' ');
+                for (unsigned i = 0; i < at; ++i) text[i] = static_cast<char>('A' + i % 26);
+                if (at < width) text[at] = mark;
+                if (at + 2 < width) text[at + 2] = 'x';
+                texts.push_back(text);
+            }
+        for (uint32_t offset : {0u, 3u, 9u})
             for (bool trimmed : {false, true})
                 for (const std::string& text : texts) {
                     std::string field = text.substr(0, width);
@@ -236,6 +223,7 @@ TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
                             << offset << " " << width << " " << trimmed << " [" << text << "]";
                     }
                 }
+    }
     munmap(pages, 3 * page);
 }
 

@@ -1,7 +1,11 @@
 // The header protocol, once for every header class: a new header's bytes,
 // writing in front of data (each write as zrecs sees it) and reading back,
 // chains, copies, the format handed on, every refusal of pasteIn, and the
-// binary fields that take a value of their width only.
+// binary fields that take a value of their width only. Then what is a
+// class's own: the KOTA header's versions, the reference header's parts.
+#include <sys/mman.h>
+
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -10,6 +14,7 @@
 
 #include "zroalloc.hpp"
 #include "zroi/zroi.hpp"
+#include "zroparts.hpp"
 #include "zrotest.hpp"
 
 namespace {
@@ -77,8 +82,9 @@ template <> Facts factsOf<ZroRfh>()
 }
 
 // A header with every text field but the structure id and format holding
-// its own name, every binary field bytes 1, 2, ... (a reference header has
-// its four texts as well).
+// its own name, every binary field bytes 1, 2, ..., every integer but the
+// version and the description its bytes' offsets (a reference header has
+// its four texts as well): written and read back, the record comes back.
 template <class H> H filled()
 {
     H header;
@@ -87,6 +93,9 @@ template <class H> H filled()
         const std::string name = f.name;
         for (unsigned i = 0; i < f.width; ++i) {
             if (f.kind == zroi::FieldKind::binary) record[f.offset + i] = static_cast<char>(i + 1);
+            if (f.kind == zroi::FieldKind::integer && name != "version" && name != "encoding" &&
+                name != "codedCharSetId")
+                record[f.offset + i] = static_cast<char>(f.offset + i);
             if (f.kind == zroi::FieldKind::text && name != "strucId" && name != "format")
                 record[f.offset + i] = i < name.size() ? name[i] : ' ';
         }
@@ -158,13 +167,15 @@ protected:
 
     // pasteIn into a header whose record differs from a new one's fails
     // with 2/`reason` and exactly its texts and frame; the record and the
-    // message (but for the cache's own 6114) are unchanged.
+    // message (but for the cache's own 6114, and the structure id a KOTA
+    // header reads before it) are unchanged.
     void expectRefused(ZroMsg& message, int32_t reason)
     {
         H header;
         header.setFormat("BEFORE");
         header.setCharacterSet(4321);
         const std::string record = recordBytes(header), before = state(message);
+        const unsigned offset = message.dataOffset();
         this->clearEvents();
         EXPECT_EQ(header.pasteIn(message), 0);
         this->expectCodes(header, ZRCC_FAILED, reason);
@@ -187,6 +198,10 @@ protected:
         for (const std::string& r : this->records())
             EXPECT_TRUE(facts.traced || r != "entry " + std::to_string(facts.function)) << r;
         EXPECT_EQ(recordBytes(header), record);
+        if (std::is_same<H, ZroKih>::value && reason == ZRRC_INSUFFICIENT_DATA) {
+            EXPECT_EQ(message.dataOffset(), offset + 4); // it has read the structure id
+            message.setDataOffset(offset);
+        }
         EXPECT_EQ(state(message), reason != ZRRC_INSUFFICIENT_DATA
                                       ? before
                                       : before.substr(0, before.rfind('|') + 1) + "2/6114");
@@ -196,7 +211,7 @@ protected:
 template <class H> class ZroFixedRecordTest : public ZroHeaderProtocolTest<H> {
 };
 using AllHeaders = ::testing::Types<ZroDlh, ZroKih, ZroRfh, ZroRih, ZroWih>;
-using FixedHeaders = ::testing::Types<ZroDlh, ZroRih, ZroWih>;
+using FixedHeaders = ::testing::Types<ZroDlh, ZroKih, ZroRih, ZroWih>;
 TYPED_TEST_SUITE(ZroHeaderProtocolTest, AllHeaders);
 TYPED_TEST_SUITE(ZroFixedRecordTest, FixedHeaders);
 
@@ -458,16 +473,6 @@ TYPED_TEST(ZroFixedRecordTest, EveryTruncatedLengthAndEachCheckSpoilt)
 
 namespace {
 
-// A binary field that takes a value of exactly its width.
-template <class H> struct BinaryField {
-    unsigned offset, width, function; // of its failure text, and of its frame when traced
-    bool traced;
-    const char* text;
-    unsigned char (*set)(H&, const ZroBin&);
-    void (*setBytes)(H&, const unsigned char*);
-    ZroBin (*get)(const H&);
-};
-
 // The object's record, the field at `offset` blanked out when `width` is not 0.
 std::string around(ZroHdr& header, unsigned offset, unsigned width)
 {
@@ -480,53 +485,62 @@ std::string around(ZroGmo3& options, unsigned offset, unsigned width)
 
 class ZroBinaryFieldsTest : public ZroTest {
 protected:
-    template <class H> void check(H object, const BinaryField<H>& field)
+    // The field of `getter` (in the class's table), whose setter's failure
+    // text `text` is written under `function`, which is traced or not.
+    template <class H, class Set, class SetBytes, class Get>
+    void check(const char* getter, unsigned function, bool traced, const std::string& text, Set set,
+               SetBytes setBytes, Get get)
     {
-        SCOPED_TRACE(field.text);
+        SCOPED_TRACE(text);
+        H object;
+        const zroi::Field* field = nullptr;
+        for (const zroi::Field& f : zroi::fields<H>())
+            if (f.accessor != nullptr && std::string(f.accessor) == getter) field = &f;
+        ASSERT_TRUE(field != nullptr && field->kind == zroi::FieldKind::binary);
+        const unsigned offset = field->offset, width = field->width;
         // Values are made before the events are cleared: a binary is traced too.
-        const std::string bytes(field.width + 8, 'b'), zeros(field.width, '\0');
-        const ZroBin value(bytes.data(), field.width), empty, none(zeros.data(), field.width);
-        const std::string rest = around(object, field.offset, field.width);
+        const std::string bytes(width + 8, 'b'), zeros(width, '\0');
+        const ZroBin value(bytes.data(), width), empty, none(zeros.data(), width);
+        const std::string rest = around(object, offset, width);
         const auto expectRecord = [&](const std::string& inField, unsigned reason) {
-            if (field.traced) expectFrame(field.function, reason);
-            EXPECT_TRUE(field.traced || records().empty());
-            EXPECT_EQ(around(object, 0, 0),
-                      std::string(rest).replace(field.offset, field.width, inField));
+            if (traced) expectFrame(function, reason);
+            EXPECT_TRUE(traced || records().empty());
+            EXPECT_EQ(around(object, 0, 0), std::string(rest).replace(offset, width, inField));
         };
         clearEvents();
-        EXPECT_EQ(field.set(object, value), 1);
+        EXPECT_EQ(set(object, value), 1);
         expectNoText();
-        expectRecord(bytes.substr(0, field.width), 0);
+        expectRecord(bytes.substr(0, width), 0);
         // Any other length: refused with 2/6111, the value kept.
-        for (unsigned length : {1u, field.width - 1, field.width + 1, field.width + 8}) {
+        for (unsigned length : {1u, width - 1, width + 1, width + 8}) {
             const ZroBin other(bytes.data(), length);
             clearEvents();
-            EXPECT_EQ(field.set(object, other), 0) << length;
+            EXPECT_EQ(set(object, other), 0) << length;
             expectCodes(object, ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
-            expectOnlyText(field.function, field.text);
-            expectRecord(bytes.substr(0, field.width), ZRRC_BINARY_DATA_LENGTH_ERROR);
-            EXPECT_TRUE(field.get(object) == value);
+            expectOnlyText(function, text);
+            expectRecord(bytes.substr(0, width), ZRRC_BINARY_DATA_LENGTH_ERROR);
+            EXPECT_TRUE(get(object) == value);
         }
         // Empty: zeros, a success that keeps the codes.
         clearEvents();
-        EXPECT_EQ(field.set(object, empty), 1);
+        EXPECT_EQ(set(object, empty), 1);
         expectCodes(object, ZRCC_FAILED, ZRRC_BINARY_DATA_LENGTH_ERROR);
         expectRecord(zeros, ZRRC_BINARY_DATA_LENGTH_ERROR);
-        EXPECT_TRUE(field.get(object) == none);
+        EXPECT_TRUE(get(object) == none);
         // The pointer form: untraced, silent, the width only; no pointer, zeros.
         object.clearErrorCodes();
         clearEvents();
-        field.setBytes(object, reinterpret_cast<const unsigned char*>(bytes.data()));
+        setBytes(object, reinterpret_cast<const unsigned char*>(bytes.data()));
         EXPECT_TRUE(events().empty());
-        EXPECT_TRUE(field.get(object) == value);
+        EXPECT_TRUE(get(object) == value);
         clearEvents();
-        field.setBytes(object, nullptr);
+        setBytes(object, nullptr);
         EXPECT_TRUE(events().empty());
-        EXPECT_TRUE(field.get(object) == none);
+        EXPECT_TRUE(get(object) == none);
         expectCodes(object, 0, 0);
         // Without storage the getter gives an empty value and 2/2071.
         failAllocation(1);
-        const ZroBin lost = field.get(object);
+        const ZroBin lost = get(object);
         EXPECT_EQ(lost.dataLength(), 0u);
         expectCodes(lost, ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
         expectCodes(object, 0, 0);
@@ -537,29 +551,255 @@ protected:
 
 TEST_F(ZroBinaryFieldsTest, BinaryFieldsTakeTheirWidthOnly)
 {
-#define ZRO_BINARY(C, get, set)                     \
-    [](C& h, const ZroBin& v) { return h.set(v); }, \
-        [](C& h, const unsigned char* b) { h.set(b); }, [](const C& h) { return h.get(); }
-    check(ZroKih(), BinaryField<ZroKih>{76, 8, 61, true,
-                                        "ZroKOTABridgeHeader::setFacilityToken (error): binary "
-                                        "data length error\n",
-                                        ZRO_BINARY(ZroKih, facilityToken, setFacilityToken)});
-    check(ZroRih(),
-          BinaryField<ZroRih>{64, 16, 66, true,
-                              "ZroRPXBridgeHeader::setTransactionInstanceId (error): "
-                              "binary data length error",
-                              ZRO_BINARY(ZroRih, transactionInstanceId, setTransactionInstanceId)});
-    check(ZroWih(), BinaryField<ZroWih>{72, 16, 78, false,
-                                        "ZroWorkHeader::setMessageToken (error): binary data "
-                                        "length error\n",
-                                        ZRO_BINARY(ZroWih, messageToken, setMessageToken)});
-    check(ZroRfh(), BinaryField<ZroRfh>{40, 24, 42, false,
-                                        "ZroReferenceHeader::setInstanceId (error): binary data "
-                                        "length error",
-                                        ZRO_BINARY(ZroRfh, instanceId, setInstanceId)});
-    check(ZroGmo3(), BinaryField<ZroGmo3>{80, 16, 64, true,
-                                          "ZroGetMessageOptions::setMessageToken (error): binary "
-                                          "data length error",
-                                          ZRO_BINARY(ZroGmo3, messageToken, setMessageToken)});
+    // The KOTA and work headers' texts end in a line feed.
+#define ZRO_BINARY(C, longName, get, set, function, traced, end)                             \
+    check<C>(                                                                                \
+        #get, function, traced, longName "::" #set " (error): binary data length error" end, \
+        [](C& h, const ZroBin& v) { return h.set(v); },                                      \
+        [](C& h, const unsigned char* b) { h.set(b); }, [](const C& h) { return h.get(); })
+    ZRO_BINARY(ZroKih, "ZroKOTABridgeHeader", facilityToken, setFacilityToken, 61, true, "\n");
+    ZRO_BINARY(ZroRih, "ZroRPXBridgeHeader", transactionInstanceId, setTransactionInstanceId, 66,
+               true, "");
+    ZRO_BINARY(ZroWih, "ZroWorkHeader", messageToken, setMessageToken, 78, false, "\n");
+    ZRO_BINARY(ZroRfh, "ZroReferenceHeader", instanceId, setInstanceId, 42, false, "");
+    ZRO_BINARY(ZroGmo3, "ZroGetMessageOptions", messageToken, setMessageToken, 64, true, "");
 #undef ZRO_BINARY
+}
+
+// ---- ZroKih: versions 1 and 2 ----------------------------------------------
+
+namespace {
+
+// A record's bytes with its version field set to `version`.
+std::string withVersion(std::string bytes, char version)
+{
+    return bytes.replace(4, 4, std::string{version, '\0', '\0', '\0'});
+}
+
+} // namespace
+
+using ZroKihTest = ZroTest;
+
+// Version 1 is the first 164 bytes of version 2's 180; a version-1 object
+// writes and reads 164.
+TEST_F(ZroKihTest, VersionsOneAndTwo)
+{
+    ZroKih header, first;
+    header.setCursorPosition(42);
+    for (int32_t version : {0, 3, -1}) {
+        header.clearErrorCodes();
+        EXPECT_EQ(header.setVersion(version), 0) << version;
+        expectCodes(header, 2, 6128);
+    }
+    ASSERT_EQ(header.setVersion(1), 1);
+    header.clearErrorCodes();
+    ZroMsg one, two;
+    ASSERT_EQ(header.copyOut(one), 1);
+    ASSERT_EQ(header.setVersion(2), 1);
+    ASSERT_EQ(header.copyOut(two), 1);
+    // Version 2 adds the cursor position (42) and three integers of 0.
+    EXPECT_EQ(dataOf(two), withVersion(dataOf(one), 2) + "*" + std::string(15, '\0'));
+    first.setVersion(1);
+    one.setDataOffset(0);
+    ASSERT_EQ(one.readItem(first), 1);
+    EXPECT_EQ(one.dataOffset(), 164u);
+    EXPECT_EQ(recordBytes(first).substr(0, 164), dataOf(one));
+}
+
+// How much pasteIn reads is decided by the version the object held before
+// the call; one without a layout fails with 2/6128 and gives the structure
+// id back. The message takes the header's codes, whether it was touched or
+// not.
+TEST_F(ZroKihTest, AVersionWithoutLayout)
+{
+    ZroKih header;
+    ZroMsg out;
+    const std::string good = factsOf<ZroKih>().fresh, odd = withVersion(good, 9);
+    Received oddOne(odd.data(), 180, "ZRKOTA  ", 0), received(good.data(), 180, "ZRKOTA  ", 4);
+    ASSERT_EQ(header.pasteIn(oddOne.message), 1);
+    ASSERT_EQ(header.version(), 9);
+    const std::string held = recordBytes(header);
+    clearEvents();
+    EXPECT_EQ(out.writeItem(header), 0);
+    expectCodes(header, 2, 6128);
+    expectNoText();
+    EXPECT_EQ(state(out), "        |546|0|0|0|2/6128");
+    header.clearErrorCodes();
+    clearEvents();
+    EXPECT_EQ(received.message.readItem(header), 0);
+    expectCodes(header, 2, 6128);
+    expectFrame(60, 6128);
+    expectNoText();
+    EXPECT_EQ(state(received.message), "ZRKOTA  |546|0|4|184|2/6128");
+    EXPECT_EQ(recordBytes(header), held);
+    // For a version the object may hold: success, and the exit record still
+    // carries the reason of the failure before.
+    ASSERT_EQ(header.setVersion(2), 1);
+    received.message.setCharacterSet(37);
+    clearEvents();
+    EXPECT_EQ(header.pasteIn(received.message), 1);
+    expectCodes(header, 2, 6128);
+    expectFrame(60, 6128);
+    expectNoText();
+    EXPECT_EQ(state(received.message), "        |546|0|184|184|2/6128");
+    EXPECT_EQ(recordBytes(header), good);
+}
+
+// ---- ZroRfh: received records with hostile lengths and offsets for each part,
+// offsets past 4 GiB, and the layout of the parts at the limits of 32 bits.
+
+namespace {
+
+std::string text(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPointer() : ""; }
+
+// A received fixed part written by hand: version 1, the given structure
+// length, encoding 546, character set 850, format "ZRSTR   ", flags 1,
+// reference type "REF", instance id bytes 1..24, every part empty at 108.
+Image fixedPart(int32_t strucLength)
+{
+    Image b = Image(108).chars(0, "RMH ").i32(4, 1).i32(8, strucLength).i32(12, 546).i32(16, 850);
+    b.chars(20, "ZRSTR   ").i32(28, 1).chars(32, "REF");
+    for (unsigned i = 0; i < 24; ++i) b.bytes[40 + i] = static_cast<char>(i + 1);
+    for (unsigned part = 0; part < 4; ++part) b.i32(64 + 8 * part, 0).i32(68 + 8 * part, 108);
+    return b;
+}
+
+// Part 0 source environment, 1 source name, 2 destination environment, 3
+// destination name: its length field, then its offset field.
+Image& setPart(Image& image, unsigned part, int32_t offset, int32_t length)
+{
+    return image.i32(64 + 8 * part, length).i32(68 + 8 * part, offset);
+}
+
+// The four texts, "|" between them.
+std::string partsOf(const ZroRfh& h)
+{
+    return text(h.sourceEnvironment()) + "|" + text(h.sourceName()) + "|" +
+           text(h.destinationEnvironment()) + "|" + text(h.destinationName());
+}
+
+} // namespace
+
+using ZroRfhTest = ZroTest;
+
+TEST_F(ZroRfhTest, HostileLengthsAndOffsetsOfEachPart)
+{
+    struct Case {
+        const char* what;
+        int32_t offset, length, reason; // reason 0: success
+        const char* result;             // the part's text afterwards ("old" kept)
+    };
+    // 124 bytes of data: the fixed part (spare integer 3 "AAAA") and "0123456789ABCDEF".
+    const Case cases[] = {
+        {"negative offset", -1, 4, 6114, "old"},
+        {"most negative offset", INT32_MIN, 4, 6114, "old"},
+        {"end just past 2^31", INT32_MAX, 1, 6114, "old"},
+        {"end near 2^32", INT32_MAX, INT32_MAX, 6114, "old"},
+        {"end past 2^31 from a small offset", 108, INT32_MAX, 6114, "old"},
+        {"end a little past 2^31", 0x7FFFFFF0, 0x20, 6114, "old"},
+        {"negative offset, end inside in 32 bits", -16, 20, 6114, "old"},
+        {"one byte past the data", 121, 4, 6114, "old"},
+        {"offset at the end of the data", 124, 1, 6114, "old"},
+        {"ends at the end of the data", 120, 4, 0, "CDEF"},
+        {"negative length", 108, -1, 0, "old"},
+        {"most negative length", INT32_MAX, INT32_MIN, 0, "old"},
+        {"length 0, negative offset", -5, 0, 0, "old"},
+        {"over the structure id", 0, 4, 0, "RMH "},
+        {"across the end of the fixed part", 104, 8, 0, "AAAA0123"},
+    };
+    for (unsigned part = 0; part < 4; ++part)
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + ", part " + std::to_string(part));
+            Image image = fixedPart(124).chars(104, "AAAA"); // spare integer 3
+            const std::string bytes =
+                setPart(image, part, c.offset, c.length).bytes + "0123456789ABCDEF";
+            ZroMsg message;
+            message.write(static_cast<unsigned>(bytes.size()), bytes.data());
+            message.setDataOffset(0);
+            message.setFormat("ZRHREF  ");
+            ZroRfh h;
+            h.setSourceEnvironment("old0");
+            h.setSourceName("old1");
+            h.setDestinationEnvironment("old2");
+            h.setDestinationName("old3");
+            clearEvents();
+            EXPECT_EQ(h.pasteIn(message), c.reason == 0 ? 1 : 0);
+            expectCodes(h, c.reason == 0 ? 0 : 2, c.reason);
+            c.reason != 0
+                ? expectOnlyText(41, "ZroReferenceHeader::pasteIn (error): insufficient data")
+                : expectNoText();
+            EXPECT_EQ(message.dataOffset(), c.reason == 0 ? 124u : 0u);
+            std::string want = "old0|old1|old2|old3";
+            if (std::string(c.result) != "old") want.replace(5 * part, 4, c.result);
+            EXPECT_EQ(partsOf(h), want);
+        }
+}
+
+TEST_F(ZroRfhTest, OffsetsPastFourGiB)
+{
+    // A user buffer of 2^32 - 1 bytes, of which only the pages used are ever
+    // touched, to reach data offsets where 32-bit sums wrap.
+    struct Mapping {
+        void* start;
+        ~Mapping()
+        {
+            if (start != MAP_FAILED) munmap(start, UINT32_MAX);
+        }
+    } map{mmap(nullptr, UINT32_MAX, PROT_READ | PROT_WRITE,
+               MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0)};
+    if (map.start == MAP_FAILED) GTEST_SKIP() << "no 4 GiB of address space";
+    char* base = static_cast<char*>(map.start);
+    ZroMsg message;
+    ASSERT_EQ(message.useFullBuffer(base, UINT32_MAX), 1);
+    const unsigned at = UINT32_MAX - 200; // 200 bytes of data from here
+    auto place = [&](int32_t strucLength, int32_t partOffset, int32_t partLength) {
+        Image image = fixedPart(strucLength);
+        std::memcpy(base + at, setPart(image, 2, partOffset, partLength).bytes.data(), 108);
+        std::memcpy(base + at + 190, "tenletters", 10);
+        message.setDataOffset(at);
+        message.setFormat("ZRHREF  ");
+    };
+
+    ZroRfh h;
+    place(300, 108, 0); // the data offset would end at 2^32 + 99
+    clearEvents();
+    EXPECT_EQ(h.pasteIn(message), 0);
+    expectCodes(h, 2, 2071);
+    expectOnlyText(3, "ZroCache::moreBytes (error): storage not available");
+    EXPECT_EQ(state(message), "ZRHREF  |546|0|" + std::to_string(at) + "|4294967295|2/2071");
+
+    place(200, 190, 11); // the part ends one byte past the message
+    h.clearErrorCodes();
+    EXPECT_EQ(h.pasteIn(message), 0);
+    expectCodes(h, 2, 6114);
+
+    place(200, 190, 10);
+    EXPECT_EQ(h.pasteIn(message), 1);
+    EXPECT_EQ(message.dataOffset(), UINT32_MAX);
+    EXPECT_EQ(text(h.destinationEnvironment()), "tenletters");
+
+    // A header cannot go in front of 2^32 - 1 bytes.
+    message.setDataOffset(0);
+    message.clearErrorCodes();
+    ZroRfh w;
+    clearEvents();
+    EXPECT_EQ(w.copyOut(message), 0);
+    expectCodes(w, 2, 2071);
+    expectOnlyText(3, "ZroCache::moreBytes (error): storage not available");
+    EXPECT_EQ(state(message), "ZRSTR   |546|850|0|4294967295|2/2071"); // as the header left it
+}
+
+TEST(ZroParts, LayOutUpToInt32Max)
+{
+    // Parts that end exactly at INT32_MAX are laid out; one byte more, or
+    // lengths whose sum wraps in 32 bits, are refused and nothing is written.
+    const unsigned lengths[] = {3, INT32_MAX - 108 - 3 - 5, 5, 0}, huge[] = {UINT_MAX, 1, 1, 1};
+    std::vector<int32_t> offsets(5, -1); // the last: where they end
+    ASSERT_TRUE(zroparts::layOut(lengths, 4, 108, offsets.data(), offsets[4]));
+    EXPECT_EQ(offsets, std::vector<int32_t>({108, 111, INT32_MAX - 5, INT32_MAX, INT32_MAX}));
+    const unsigned longer[] = {3, INT32_MAX - 108 - 3 - 5, 6, 0};
+    std::vector<int32_t> untouched(5, -1);
+    EXPECT_FALSE(zroparts::layOut(longer, 4, 108, untouched.data(), untouched[4]));
+    EXPECT_FALSE(zroparts::layOut(huge, 4, 108, untouched.data(), untouched[4]));
+    EXPECT_EQ(untouched, std::vector<int32_t>(5, -1));
 }

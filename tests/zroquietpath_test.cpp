@@ -235,28 +235,4 @@ TEST_F(ZroQuietPathTest, ReferenceTextsIntoReusedStrings)
     });
 }
 
-// fieldText of every text field of a dead-letter header against a byte loop,
-// over contents with NULs and blanks at every place of each field.
-TEST(ZroFieldTextTest, EveryPlaceOfNulAndBlank)
-{
-    for (const zroi::Field& field : zroi::fields<ZRDLH>()) {
-        if (field.kind != zroi::FieldKind::text) continue;
-        for (unsigned at = 0; at <= field.width; ++at)
-            for (char mark : {'\0', ' '}) {
-                std::vector<char> record(sizeof(ZRDLH), 'r');
-                char* text = record.data() + field.offset;
-                for (unsigned i = 0; i < field.width; ++i)
-                    text[i] = i < at ? static_cast<char>('A' + i % 26) : ' ';
-                if (at < field.width) text[at] = mark;
-                if (at + 2 < field.width) text[at + 2] = 'x';
-                std::size_t n = 0;
-                while (n < field.width && text[n] != '\0') ++n;
-                if (field.trimmed)
-                    while (n > 0 && text[n - 1] == ' ') --n;
-                EXPECT_EQ(zroi::fieldText(field, record.data()), std::string(text, n))
-                    << field.name << " at " << at;
-            }
-    }
-}
-
 } // namespace
