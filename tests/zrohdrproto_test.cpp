@@ -664,8 +664,8 @@ Image fixedPart(int32_t strucLength)
     return b;
 }
 
-// Part 0 source environment, 1 source name, 2 destination environment, 3
-// destination name: its length field, then its offset field.
+// The variable parts: 0 source environment, 1 source name, 2 destination
+// environment, 3 destination name; each has a length field, then an offset field.
 Image& setPart(Image& image, unsigned part, int32_t offset, int32_t length)
 {
     return image.i32(64 + 8 * part, length).i32(68 + 8 * part, offset);
