@@ -49,10 +49,7 @@ std::string stateOf(const ZroCac& c)
                                          : "(none)");
 }
 
-std::string codesOf(const ZroErr& e)
-{
-    return " " + std::to_string(e.completionCode()) + "/" + std::to_string(e.reasonCode());
-}
+std::string codesOf(const ZroErr& e) { return " " + codesText(e); }
 
 // A cache holding `text` with the cursor at `offset`.
 void fill(ZroCac& c, const std::string& text, unsigned offset)

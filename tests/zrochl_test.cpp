@@ -25,13 +25,10 @@ std::string at(const char* p, std::size_t width)
     return p != nullptr ? std::string(p, width) : std::string();
 }
 
-std::string textOf(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPointer() : ""; }
-
 // A result and the codes then, as "result completion/reason".
 std::string outcome(int result, const ZroErr& e)
 {
-    return std::to_string(result) + " " + std::to_string(e.completionCode()) + "/" +
-           std::to_string(e.reasonCode());
+    return std::to_string(result) + " " + codesText(e);
 }
 
 std::string letters(std::size_t n)

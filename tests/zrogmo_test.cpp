@@ -54,11 +54,7 @@ std::size_t lengthOf(const ZroGmo3&) { return ZroGmo3::RECORD_LENGTH; }
 std::size_t lengthOf(const ZroTrg&) { return sizeof(ZRTM); }
 template <class G> std::string recordOf(G& g) { return std::string(bytesOf(g), lengthOf(g)); }
 // The record and the codes.
-template <class G> std::string stateOf(G& g)
-{
-    return recordOf(g) + " " + std::to_string(g.completionCode()) + "/" +
-           std::to_string(g.reasonCode());
-}
+template <class G> std::string stateOf(G& g) { return recordOf(g) + " " + codesText(g); }
 
 // A new record of `version`, as long as the class holds: "GMO ", word72 3,
 // text76 blank, word96 -1, every other byte 0.

@@ -139,8 +139,7 @@ template <class T> std::string described(const T& o)
 std::string state(const ZroMsg& m)
 {
     return described(m) + "|" + std::to_string(m.dataOffset()) + "|" +
-           std::to_string(m.messageLength()) + "|" + std::to_string(m.completionCode()) + "/" +
-           std::to_string(m.reasonCode());
+           std::to_string(m.messageLength()) + "|" + codesText(m);
 }
 
 std::string dataOf(const ZroMsg& m) { return std::string(m.bufferPointer(), m.messageLength()); }
@@ -650,8 +649,6 @@ TEST_F(ZroKihTest, AVersionWithoutLayout)
 
 namespace {
 
-std::string text(const ZroStr& s) { return s.dataPointer() != nullptr ? s.dataPointer() : ""; }
-
 // A received fixed part written by hand: version 1, the given structure
 // length, encoding 546, character set 850, format "ZRSTR   ", flags 1,
 // reference type "REF", instance id bytes 1..24, every part empty at 108.
@@ -674,8 +671,8 @@ Image& setPart(Image& image, unsigned part, int32_t offset, int32_t length)
 // The four texts, "|" between them.
 std::string partsOf(const ZroRfh& h)
 {
-    return text(h.sourceEnvironment()) + "|" + text(h.sourceName()) + "|" +
-           text(h.destinationEnvironment()) + "|" + text(h.destinationName());
+    return textOf(h.sourceEnvironment()) + "|" + textOf(h.sourceName()) + "|" +
+           textOf(h.destinationEnvironment()) + "|" + textOf(h.destinationName());
 }
 
 } // namespace
@@ -776,7 +773,7 @@ TEST_F(ZroRfhTest, OffsetsPastFourGiB)
     place(200, 190, 10);
     EXPECT_EQ(h.pasteIn(message), 1);
     EXPECT_EQ(message.dataOffset(), UINT32_MAX);
-    EXPECT_EQ(text(h.destinationEnvironment()), "tenletters");
+    EXPECT_EQ(textOf(h.destinationEnvironment()), "tenletters");
 
     // A header cannot go in front of 2^32 - 1 bytes.
     message.setDataOffset(0);

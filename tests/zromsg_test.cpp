@@ -29,7 +29,7 @@ std::string state(const ZroMsg& m)
 {
     return dataOf(m) + "|" + std::string(m.descriptor().format, 8) + "|" +
            std::to_string(m.dataOffset()) + "|" + std::to_string(m.messageLength()) + "|" +
-           std::to_string(m.completionCode()) + "/" + std::to_string(m.reasonCode());
+           codesText(m);
 }
 
 // The state, the whole descriptor and the spare word.

@@ -29,11 +29,6 @@ protected:
     }
 };
 
-std::string codes(const ZroErr& e)
-{
-    return std::to_string(e.completionCode()) + "/" + std::to_string(e.reasonCode());
-}
-
 std::string whole(const ZroStr& s)
 {
     return std::string(s.dataPointer() != nullptr ? s.dataPointer() : "", s.storageSize());
@@ -47,7 +42,7 @@ template <class R> std::string bytesOf(const R& r)
 // A step's result, the item's codes, and all an application sees of the message.
 std::string step(const ZroMsg& message, const ZroErr& item, int result)
 {
-    std::string s = std::to_string(result) + "/" + codes(item) + "|";
+    std::string s = std::to_string(result) + "/" + codesText(item) + "|";
     if (message.bufferPointer() != nullptr)
         s.append(message.bufferPointer(), message.messageLength());
     return s + bytesOf(message.descriptor()) + "|" + std::to_string(message.dataOffset()) + "/" +
@@ -186,7 +181,7 @@ TEST_F(ZroQuietPathTest, StringBodyCopiedUpToItsNul)
                 message.useEmptyBuffer(buffer.data(), static_cast<unsigned>(buffer.size()));
                 const int wrote = message.writeItem(body);
                 const int again = message.setDataOffset(0) + message.readItem(read);
-                seen.push_back(std::to_string(wrote) + std::to_string(again) + codes(message) +
+                seen.push_back(std::to_string(wrote) + std::to_string(again) + codesText(message) +
                                std::to_string(message.messageLength()) + "|" +
                                std::string(buffer.begin(), buffer.end()) + "|" + whole(read));
             }
@@ -196,7 +191,7 @@ TEST_F(ZroQuietPathTest, StringBodyCopiedUpToItsNul)
         message.writeItem(body);
         message.setFormat("OTHER");
         seen.push_back(std::to_string(message.setDataOffset(0) + message.readItem(read)) +
-                       codes(read) + whole(read));
+                       codesText(read) + whole(read));
         return seen;
     });
 }
@@ -227,9 +222,9 @@ TEST_F(ZroQuietPathTest, ReferenceTextsIntoReusedStrings)
                         for (unsigned at : {nul, length + nul})
                             message.bufferPointer()[ZRRMH_FIXED_LENGTH + at] = '\0';
                     result += message.setDataOffset(0) + message.readItem(in);
-                    seen.push_back(std::to_string(result) + codes(in) + "|" +
-                                   whole(in.sourceName()) + codes(in.sourceName()) + "|" +
-                                   whole(in.destinationName()) + "|" + codes(message));
+                    seen.push_back(std::to_string(result) + codesText(in) + "|" +
+                                   whole(in.sourceName()) + codesText(in.sourceName()) + "|" +
+                                   whole(in.destinationName()) + "|" + codesText(message));
                 }
         return seen;
     });

@@ -20,16 +20,11 @@
 #include "zrotest.hpp"
 
 namespace {
-std::string codes(const ZroErr& e)
-{
-    return std::to_string(e.completionCode()) + "/" + std::to_string(e.reasonCode());
-}
-
 /// "text|length|storage size|codes"; "-" for no storage.
 std::string st(const ZroStr& s)
 {
     return std::string(s.dataPointer() != nullptr ? s.dataPointer() : "-") + "|" +
-           std::to_string(s.length()) + "|" + std::to_string(s.storageSize()) + "|" + codes(s);
+           std::to_string(s.length()) + "|" + std::to_string(s.storageSize()) + "|" + codesText(s);
 }
 
 struct Error : ZroErr {};
@@ -352,7 +347,7 @@ TEST_F(ZroStrTest, FixedWidthCopies)
         heard += said();
         if (shared) probe.copyOut(out, 4, '*'); // carries the shared codes as they stand
         return std::to_string(result) + " " + std::string(field, row.length + 1) + " " +
-               codes(probe);
+               codesText(probe);
     };
     for (const Row& row : rows)
         EXPECT_EQ(seq({copy(row, false), "|", copy(row, true)}),
@@ -369,7 +364,7 @@ TEST_F(ZroStrTest, FixedWidthCopies)
     const char source[] = "AB";
     refuse(source, 1, 1);
     ZroStr e;
-    EXPECT_EQ(seq({std::to_string(ZroStr::copy(f, 4, source, e, ' ')), " ", codes(e), said()}),
+    EXPECT_EQ(seq({std::to_string(ZroStr::copy(f, 4, source, e, ' ')), " ", codesText(e), said()}),
               "0 2/2145 43:ZroString::copy (error): source buffer error");
     if (!quietNow) GTEST_SKIP() << "a zrecs trace file is active: the untraced path did not run";
 }
@@ -614,7 +609,7 @@ TEST_F(ZroStrThreadTest, ConcurrentCopiesCreateOneLockAndKeepTheirCodes)
             char field[4] = {};
             const int result = s.copyOut(t % 3 == 1 ? nullptr : field, 4, '*');
             const std::string got =
-                std::to_string(result) + (t % 3 == 1 ? "" : std::string(field, 4)) + codes(s);
+                std::to_string(result) + (t % 3 == 1 ? "" : std::string(field, 4)) + codesText(s);
             if (got != wanted[t % 3] && (t % 3 != 2 || got != wanted[3])) ++errors[t];
         }
         allocations[t] = zroi_test_allocation_count() - before;

@@ -10,6 +10,19 @@
 
 #include "zrecs/zrecs.h"
 #include "zroi/zroerr.hpp"
+#include "zroi/zrostr.hpp"
+
+/// An object's codes as "completion/reason".
+inline std::string codesText(const ZroErr& e)
+{
+    return std::to_string(e.completionCode()) + "/" + std::to_string(e.reasonCode());
+}
+
+/// A string's text, or "" without storage.
+inline std::string textOf(const ZroStr& s)
+{
+    return s.dataPointer() != nullptr ? s.dataPointer() : "";
+}
 
 struct TraceEvent {
     zrecs_kind kind;
