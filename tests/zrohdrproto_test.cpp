@@ -424,6 +424,9 @@ TYPED_TEST(ZroFixedRecordTest, EveryTruncatedLengthAndEachCheckSpoilt)
     three.useFullBuffer(id, 3);
     three.setFormat(facts.format);
     this->expectRefused(three, ZRRC_STRUC_ID_ERROR);
+    ZroMsg four; // and exactly the structure id
+    four.useFullBuffer(id, 4);
+    EXPECT_EQ(ZroItm::structureIdIs(facts.strucId, four), 1);
     // Each byte of the structure id, each character of the format, encodings
     // near 546; with several wrong, the first in that order decides; a
     // format whose blanks are NULs.
@@ -730,6 +733,24 @@ TEST_F(ZroRfhTest, HostileLengthsAndOffsetsOfEachPart)
             if (std::string(c.result) != "old") want.replace(5 * part, 4, c.result);
             EXPECT_EQ(partsOf(h), want);
         }
+}
+
+// A text without storage for it: the read fails with the string's codes and
+// the header keeps its texts.
+TEST_F(ZroRfhTest, ATextWithoutStorage)
+{
+    Image image = fixedPart(124);
+    const std::string bytes = setPart(image, 1, 108, 16).bytes + "0123456789ABCDEF";
+    Received received(bytes.data(), 124, "ZRHREF  ");
+    ZroRfh h;
+    h.setSourceName("old");
+    failAllocation(1);
+    clearEvents();
+    EXPECT_EQ(h.pasteIn(received.message), 0);
+    failAllocation(0);
+    expectCodes(h, ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
+    expectOnlyText(47, "ZroString::setStorage (error): storage not available");
+    EXPECT_EQ(partsOf(h) + "|" + state(received.message), "|old|||ZRHREF  |546|0|5|129|0/0");
 }
 
 TEST_F(ZroRfhTest, OffsetsPastFourGiB)

@@ -201,10 +201,10 @@ TEST_F(ZroStrTest, Set)
 
 TEST_F(ZroStrTest, CompareAndSearch)
 {
-    ZroStr none, nul('\0'), a("a"), ab("ab"), abc("abc"), z("z"), high("\xe9t\xe9");
-    const ZroStr* order[] = {&none, &a, &ab, &abc, &z, &high};
-    for (int i = 0; i < 6; ++i)
-        for (int j = 0; j < 6; ++j)
+    ZroStr none, nul('\0'), a("a"), ab("ab"), abc("abc"), b("b"), z("z"), high("\xe9t\xe9");
+    const ZroStr* order[] = {&none, &a, &ab, &abc, &b, &z, &high}; // "b" is one more than "a"
+    for (int i = 0; i < 7; ++i)
+        for (int j = 0; j < 7; ++j)
             EXPECT_EQ(order[i]->compare(*order[j]), i < j ? -1 : i > j ? 1 : 0) << i << j;
     EXPECT_EQ(none.compare(nul) + 2 * nul.compare(none) + 4 * abc.compare(ZroStr("abc")), 0);
 
