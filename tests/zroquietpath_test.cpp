@@ -204,7 +204,7 @@ TEST_F(ZroQuietPathTest, ReferenceTextsIntoReusedStrings)
 {
     expectSameQuiet([] {
         Seen seen;
-        for (unsigned length : {1u, 7u, 8u, 15u, 16u, 17u, 40u})
+        for (unsigned length : {1u, 7u, 8u, 15u, 16u, 17u, 40u, 48u})
             for (unsigned nul : {0u, 3u, 14u, 99u})
                 for (int storage : {-1, 0, 1, 2}) {
                     std::string text(length, 't');
