@@ -357,11 +357,12 @@ TEST_F(ZroBinTest, CopiesComparisonAndNullness)
     failed.copyOut(nullptr, 4, ' ');
     unsigned char zeros[16] = {}, last[16] = {}, first[16] = {1};
     last[15] = 1;
-    EXPECT_EQ(std::vector<int>({empty == ZroBin(), x == y, y == z, failed == y, empty.isNull(),
+    EXPECT_EQ(std::vector<int>({empty == ZroBin(), x == y, y == z, failed == y,
+                                ZroBin("a", 1) == ZroBin("b", 1), empty.isNull(),
                                 ZroBin(zeros, 16).isNull(), ZroBin(last, 16).isNull(),
                                 ZroBin(first, 16).isNull(), ZroBin(first, 1).isNull(),
                                 ZroBin(zeros, 1).isNull(), failed.reasonCode()}),
-              (std::vector<int>{1, 0, 0, 1, 1, 1, 0, 0, 0, 1, 6110}));
+              (std::vector<int>{1, 0, 0, 1, 0, 1, 1, 0, 0, 0, 1, 6110}));
 }
 
 TEST_F(ZroBinTest, CopyOutPadsCutsAndNeedsADestination)

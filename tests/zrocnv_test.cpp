@@ -221,6 +221,7 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
         {"\xF0\x9F\x98\x80", 1208, 819, ""}, // no place in the target set
         {"\xDF\xBF", 1208, 819, ""},
         {{"a\0b", 3}, 1208, 1208, {"a\0b", 3}}, // a NUL is a character
+        {{"a\0b", 3}, 819, 1208, {"a\0b", 3}},  // in every set
         {"\x01", 1208, 1252, "\x01"},           // the set has holes: a code point may not slip
     };
     // Not UTF-8: overlong forms, surrogates, past U+10FFFF, cut short, a byte
