@@ -258,6 +258,13 @@ TYPED_TEST(ZroHeaderProtocolTest, NewHeaderAndTheFormatHandedOn)
     ASSERT_EQ(message.readItem(derived), 1);
     EXPECT_EQ(std::string(message.descriptor().format, 8), "APPFMT  ");
     EXPECT_STREQ(derived.TypeParam::format().dataPointer(), "ZRSTR   ");
+    // A full user buffer has no room in front: refused, the data as it was.
+    char user[] = "data";
+    ZroMsg full;
+    full.useFullBuffer(user, 4);
+    EXPECT_EQ(plain.copyOut(full), 0);
+    this->expectCodes(plain, ZRCC_FAILED, ZRRC_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(state(full) + dataOf(full), "        |546|0|0|4|2/6113data");
 }
 
 TYPED_TEST(ZroHeaderProtocolTest, ChainWrittenInFrontAndReadOutermostFirst)

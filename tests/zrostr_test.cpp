@@ -565,18 +565,18 @@ TEST_F(ZroStrTest, ViewsStreamsAndVersion)
     ZroMsg message;
     std::ostringstream shown;
     shown << message << '\n';
-    for (const char* format : {"ZRSTR", "A\"\\\x01\xe9"}) {
+    for (const char* format : {"ZRSTR", "A\"\\\x1f\xe9\x7f~"}) {
         ZroStr body("payload");
         message.writeItem(body);
         message.setDataOffset(3);
         message.setFormat(format);
         shown << message << '\n';
     }
-    EXPECT_EQ(
-        shown.str(),
-        "format \"        \", encoding 546, character set 0, data offset 0 of 0\n"
-        "format \"ZRSTR   \", encoding 546, character set 0, data offset 3 of 7\n"
-        "format \"A\\x22\\x5c\\x01\\xe9   \", encoding 546, character set 0, data offset 3 of 7\n");
+    EXPECT_EQ(shown.str(),
+              "format \"        \", encoding 546, character set 0, data offset 0 of 0\n"
+              "format \"ZRSTR   \", encoding 546, character set 0, data offset 3 of 7\n"
+              "format \"A\\x22\\x5c\\x1f\\xe9\\x7f~ \", encoding 546, character set 0, data offset "
+              "3 of 7\n");
     // A body whose format differs from the string format in its last byte
     // only is not read as a string.
     message.setFormat("ZRSTR  !");
