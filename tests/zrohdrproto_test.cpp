@@ -743,7 +743,7 @@ TEST_F(ZroRfhTest, HostileLengthsAndOffsetsOfEachPart)
 }
 
 // A text without storage for it: the read fails with the string's codes and
-// the header keeps its texts.
+// the header keeps its texts and their codes.
 TEST_F(ZroRfhTest, ATextWithoutStorage)
 {
     Image image = fixedPart(124);
@@ -752,12 +752,15 @@ TEST_F(ZroRfhTest, ATextWithoutStorage)
     ZroRfh h;
     h.setSourceName("old");
     failAllocation(1);
+    h.setSourceName("a longer name"); // without storage: emptied, with 1/2071
+    failAllocation(1);
     clearEvents();
     EXPECT_EQ(h.pasteIn(received.message), 0);
     failAllocation(0);
     expectCodes(h, ZRCC_FAILED, ZRRC_STORAGE_NOT_AVAILABLE);
     expectOnlyText(47, "ZroString::setStorage (error): storage not available");
-    EXPECT_EQ(partsOf(h) + "|" + state(received.message), "|old|||ZRHREF  |546|0|5|129|0/0");
+    EXPECT_EQ(partsOf(h) + "|" + codesText(h.sourceName()) + "|" + state(received.message),
+              "||||1/2071|ZRHREF  |546|0|5|129|0/0");
 }
 
 TEST_F(ZroRfhTest, OffsetsPastFourGiB)
