@@ -83,20 +83,22 @@ void buildSet(int index) noexcept
     if (cd == reinterpret_cast<iconv_t>(-1)) return;
     for (int b = 0; b < 256; ++b) {
         char in = static_cast<char>(b);
-        unsigned char out[8];
+        unsigned char out[8] = {};
         char* inp = &in;
         char* outp = reinterpret_cast<char*>(out);
         std::size_t inLeft = 1, outLeft = sizeof out;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         const std::size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
-        if (r == static_cast<std::size_t>(-1) || inLeft != 0 || outLeft != 4) {
+        const uint32_t c = out[0] | out[1] << 8 | static_cast<uint32_t>(out[2]) << 16 |
+                           static_cast<uint32_t>(out[3]) << 24;
+        // A byte stands for one character below U+10000 or for none: the way
+        // into UTF-8 counts on three bytes at the most for each.
+        if (r == static_cast<std::size_t>(-1) || inLeft != 0 || outLeft != 4 || c > 0xFFFF) {
             set.codePoint[b] = -1;
             continue;
         }
-        set.codePoint[b] = static_cast<int32_t>(out[0] | out[1] << 8 | out[2] << 16 |
-                                                static_cast<uint32_t>(out[3]) << 24);
-        set.byCodePoint[set.mapped++] =
-            static_cast<uint32_t>(set.codePoint[b]) << 8 | static_cast<uint32_t>(b);
+        set.codePoint[b] = static_cast<int32_t>(c);
+        set.byCodePoint[set.mapped++] = c << 8 | static_cast<uint32_t>(b);
     }
     iconv_close(cd);
     std::sort(set.byCodePoint, set.byCodePoint + set.mapped);
@@ -216,6 +218,7 @@ void store(unsigned char* p, uint32_t v, bool normal) noexcept
 
 // --- UTF-8 ---------------------------------------------------------------------
 
+/// Writes `c`, a code point below U+10000, as UTF-8; gives the end.
 unsigned char* putUtf8(unsigned char* out, uint32_t c) noexcept
 {
     if (c < 0x80) {
@@ -223,13 +226,8 @@ unsigned char* putUtf8(unsigned char* out, uint32_t c) noexcept
     } else if (c < 0x800) {
         *out++ = static_cast<unsigned char>(0xC0 | c >> 6);
         *out++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out++ = static_cast<unsigned char>(0xE0 | c >> 12);
-        *out++ = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-        *out++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
     } else {
-        *out++ = static_cast<unsigned char>(0xF0 | c >> 18);
-        *out++ = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
+        *out++ = static_cast<unsigned char>(0xE0 | c >> 12);
         *out++ = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
         *out++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
     }
