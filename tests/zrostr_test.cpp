@@ -1,10 +1,14 @@
 // ZroStr: each call is checked by the whole state it leaves (its result, the
 // text, its length and storage size, the codes and every trace text written);
 // the shared string lock also from several threads at once.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <iomanip>
@@ -123,6 +127,45 @@ TEST_F(ZroStrTest, Construction)
                    failing(1, [&] { return r(ZroStr(std::string_view("abc"))); }),
                    failing(1, [&] { return r(ZroStr("xyz", 3u)); })}),
               NONE + NONE + NONE + "-|0|0|2/2071" + STORE_NONE);
+}
+
+// 2^32 - 1 characters, as a view and as a NUL-ended text: one length too
+// many for a 32-bit storage size, refused without asking for storage; one
+// fewer is asked for (every allocation is refused: nothing 4 GiB long is made).
+// The text is one file of 1 MiB of 'x' mapped 4,096 times over, the last
+// mapping a private copy whose last byte is the NUL.
+TEST_F(ZroStrTest, FourGiBLessOneCharacters)
+{
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr)
+        GTEST_SKIP() << "4 GiB scans take minutes under valgrind";
+    constexpr std::size_t CHUNK = 1 << 20, ALL = std::size_t{1} << 32;
+    char* text = static_cast<char*>(
+        mmap(nullptr, ALL, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+    if (text == MAP_FAILED) GTEST_SKIP() << "no 4 GiB of address space";
+    const std::string xs(CHUNK, 'x');
+    const int fd = memfd_create("zrostr_test", 0);
+    bool mapped = fd >= 0 && write(fd, xs.data(), CHUNK) == static_cast<ssize_t>(CHUNK);
+    for (std::size_t at = 0; at < ALL && mapped; at += CHUNK)
+        mapped = mmap(text + at, CHUNK, PROT_READ | (at + CHUNK == ALL ? PROT_WRITE : 0),
+                       (at + CHUNK == ALL ? MAP_PRIVATE : MAP_SHARED) | MAP_FIXED, fd,
+                       0) != MAP_FAILED;
+    if (fd >= 0) close(fd);
+    if (mapped) {
+        text[ALL - 1] = '\0';
+        const unsigned long before = zroi_test_allocation_count();
+        failAllocation(1, true); // whatever is asked for is refused
+        const std::string none = r(ZroStr(std::string_view(text, UINT32_MAX))) + r(ZroStr(text));
+        const unsigned long asked = zroi_test_allocation_count() - before;
+        const std::string fewer = r(ZroStr(std::string_view(text, ALL - 2)));
+        failAllocation(0);
+        EXPECT_EQ(asked, 0u);
+        EXPECT_EQ(zroi_test_allocation_count(), before + 1);
+        const std::string NONE = "-|0|0|1/2071" + NEW_NONE;
+        EXPECT_EQ(none + fewer, NONE + NONE + NONE);
+    }
+    munmap(text, ALL);
+    EXPECT_TRUE(mapped);
 }
 
 TEST_F(ZroStrTest, CopiesMovesAndStorage)
