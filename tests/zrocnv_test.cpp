@@ -1,6 +1,10 @@
 // The converter: every sample through each foreign form and back, exact
 // foreign bytes, UTF-8 both ways, and one table of failures that must leave
 // the message as it was.
+#include <sys/mman.h>
+
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -337,6 +341,27 @@ TEST_F(ZroCnvTest, FailuresAndUnknownFormatsLeaveTheMessageAsItWas)
 
 // The tables of a pair of sets are built once, by whichever thread needs
 // them first: two threads converting at once get the same bytes.
+// A UTF-8 body of 2^32 - 1 bytes (never touched: zeros of a reservation)
+// into a single-byte set: scratch storage of that size is asked for, and
+// refused here, like any other.
+TEST_F(ZroCnvTest, ScratchStorageForFourGiBLessOne)
+{
+    void* start = mmap(nullptr, UINT32_MAX, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                       -1, 0);
+    if (start == MAP_FAILED) GTEST_SKIP() << "no 4 GiB of address space";
+    ZroMsg m;
+    ZroCnv cnv;
+    m.useFullBuffer(static_cast<char*>(start), UINT32_MAX);
+    m.setFormat(ZRFMT_STRING);
+    m.setCharacterSet(1208);
+    const unsigned long before = zroi_test_allocation_count();
+    failAllocation(1, true);
+    EXPECT_EQ(convert(cnv, m, 546, 850),
+              "0 2/2071 100:ZroConverter::convert (error): storage not available");
+    EXPECT_EQ(zroi_test_allocation_count(), before + 1);
+    munmap(start, UINT32_MAX);
+}
+
 TEST_F(ZroCnvTest, TwoThreadsBuildTheTablesOnce)
 {
     std::string results[2];
