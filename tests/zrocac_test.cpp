@@ -115,6 +115,8 @@ TEST_F(ZroCacTest, EveryFailureChangesNothing)
         {REFUSE_BUFFER, [](C c) { return c.write(4, x.source); }, 2004, 63, kWriteRefused, 9},
         {NONE, [](C c) { return c.write(x.huge, "x"); }, 2071, 3, kMoreStorage, 9},
         {NONE, [](C c) { return c.moreBytes(0xFFFFFFFCu); }, 2071, 3, kMoreStorage, 0},
+        // One byte less reaches 2^32 - 1: the buffer is asked to grow to that.
+        {NO_STORAGE, [](C c) { return c.moreBytes(0xFFFFFFFBu); }, 2071, 5, kResizeStorage, 5},
         {NO_STORAGE, [](C c) { return c.write(20, std::string(20, 'z').data()); }, 2071, 5,
          kResizeStorage, 9},
         {NO_STORAGE, [](C c) { return c.resizeBuffer(100); }, 2071, 5, kResizeStorage, 5},

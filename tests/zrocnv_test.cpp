@@ -341,24 +341,35 @@ TEST_F(ZroCnvTest, FailuresAndUnknownFormatsLeaveTheMessageAsItWas)
 
 // The tables of a pair of sets are built once, by whichever thread needs
 // them first: two threads converting at once get the same bytes.
-// A UTF-8 body of 2^32 - 1 bytes (never touched: zeros of a reservation)
-// into a single-byte set: scratch storage of that size is asked for, and
-// refused here, like any other.
-TEST_F(ZroCnvTest, ScratchStorageForFourGiBLessOne)
+// String bodies near 4 GiB (never touched: zeros of a reservation) ask for
+// scratch storage up to 2^32 - 1 bytes, and no more: into a single-byte set
+// as long as they are, into UTF-8 three bytes for each byte. Every
+// allocation is refused here, like any other.
+TEST_F(ZroCnvTest, ScratchStorageUpTo32Bits)
 {
-    void* start = mmap(nullptr, UINT32_MAX, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                       -1, 0);
+    void* start =
+        mmap(nullptr, UINT32_MAX, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (start == MAP_FAILED) GTEST_SKIP() << "no 4 GiB of address space";
-    ZroMsg m;
-    ZroCnv cnv;
-    m.useFullBuffer(static_cast<char*>(start), UINT32_MAX);
-    m.setFormat(ZRFMT_STRING);
-    m.setCharacterSet(1208);
-    const unsigned long before = zroi_test_allocation_count();
-    failAllocation(1, true);
-    EXPECT_EQ(convert(cnv, m, 546, 850),
-              "0 2/2071 100:ZroConverter::convert (error): storage not available");
-    EXPECT_EQ(zroi_test_allocation_count(), before + 1);
+    const struct {
+        int32_t from, to;
+        unsigned length;
+        unsigned long asked;
+    } rows[] = {{1208, 850, UINT32_MAX, 1},
+                {819, 1208, UINT32_MAX / 3, 1},
+                {819, 1208, UINT32_MAX / 3 + 1, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.from) + " " + std::to_string(row.length));
+        ZroMsg m;
+        ZroCnv cnv;
+        m.useFullBuffer(static_cast<char*>(start), row.length);
+        m.setFormat(ZRFMT_STRING);
+        m.setCharacterSet(row.from);
+        const unsigned long before = zroi_test_allocation_count();
+        failAllocation(1, true);
+        EXPECT_EQ(convert(cnv, m, 546, row.to),
+                  "0 2/2071 100:ZroConverter::convert (error): storage not available");
+        EXPECT_EQ(zroi_test_allocation_count() - before, row.asked);
+    }
     munmap(start, UINT32_MAX);
 }
 

@@ -129,17 +129,18 @@ TEST_F(ZroStrTest, Construction)
               NONE + NONE + NONE + "-|0|0|2/2071" + STORE_NONE);
 }
 
-// 2^32 - 1 characters, as a view and as a NUL-ended text: one length too
-// many for a 32-bit storage size, refused without asking for storage; one
-// fewer is asked for (every allocation is refused: nothing 4 GiB long is made).
-// The text is one file of 1 MiB of 'x' mapped 4,096 times over, the last
-// mapping a private copy whose last byte is the NUL.
-TEST_F(ZroStrTest, FourGiBLessOneCharacters)
+// Texts at the 32-bit limit: a text whose storage size (its length + 1, or
+// the string's length + its length + 1 when pasted) would not be a 32-bit
+// number is refused without asking for storage; one byte shorter asks.
+// Every allocation is refused here, so that nothing 4 GiB long is made. The
+// texts are one file of 1 MiB of 'x' mapped 4,096 times over; the last
+// mapping is a private copy, where a text's NUL is put.
+TEST_F(ZroStrTest, TextsAtThe32BitLimit)
 {
     const char* preload = std::getenv("LD_PRELOAD");
     if (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr)
         GTEST_SKIP() << "4 GiB scans take minutes under valgrind";
-    constexpr std::size_t CHUNK = 1 << 20, ALL = std::size_t{1} << 32;
+    constexpr std::size_t CHUNK = 1 << 20, ALL = std::size_t{1} << 32, MAX = UINT32_MAX;
     char* text = static_cast<char*>(
         mmap(nullptr, ALL, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
     if (text == MAP_FAILED) GTEST_SKIP() << "no 4 GiB of address space";
@@ -147,22 +148,46 @@ TEST_F(ZroStrTest, FourGiBLessOneCharacters)
     const int fd = memfd_create("zrostr_test", 0);
     bool mapped = fd >= 0 && write(fd, xs.data(), CHUNK) == static_cast<ssize_t>(CHUNK);
     for (std::size_t at = 0; at < ALL && mapped; at += CHUNK)
-        mapped = mmap(text + at, CHUNK, PROT_READ | (at + CHUNK == ALL ? PROT_WRITE : 0),
-                       (at + CHUNK == ALL ? MAP_PRIVATE : MAP_SHARED) | MAP_FIXED, fd,
-                       0) != MAP_FAILED;
+        mapped =
+            mmap(text + at, CHUNK, PROT_READ | (at + CHUNK == ALL ? PROT_WRITE : 0),
+                 (at + CHUNK == ALL ? MAP_PRIVATE : MAP_SHARED) | MAP_FIXED, fd, 0) != MAP_FAILED;
     if (fd >= 0) close(fd);
-    if (mapped) {
-        text[ALL - 1] = '\0';
+    struct Row {
+        const char* what;
+        std::size_t length;
+        unsigned long asked; // allocations asked for
+        std::string shown;
+    };
+    const std::string NONE = "-|0|0|1/2071" + NEW_NONE;
+    const Row rows[] = {
+        {"view", MAX, 0, NONE},
+        {"view", MAX - 1, 1, NONE},
+        {"NUL-ended", MAX, 0, NONE},
+        {"NUL-ended", MAX - 1, 1, NONE},
+        {"pasted after one character", MAX - 1, 0, "0 a|1|2|2/2071" + PASTE_NONE},
+        {"pasted after one character", MAX - 2, 1, "0 a|1|2|2/2071" + STORE_NONE},
+        {"set without a NUL", MAX, 0, "0 a|1|2|2/2071" + STORE_NONE},
+        {"set without a NUL", MAX - 1, 1, "0 a|1|2|2/2071" + STORE_NONE},
+    };
+    for (const Row& row : rows) {
+        if (!mapped) break;
+        SCOPED_TRACE(std::string(row.what) + " " + std::to_string(row.length));
+        const std::string what = row.what;
+        ZroStr one("a");
+        said();
+        text[row.length] = '\0';
         const unsigned long before = zroi_test_allocation_count();
-        failAllocation(1, true); // whatever is asked for is refused
-        const std::string none = r(ZroStr(std::string_view(text, UINT32_MAX))) + r(ZroStr(text));
-        const unsigned long asked = zroi_test_allocation_count() - before;
-        const std::string fewer = r(ZroStr(std::string_view(text, ALL - 2)));
+        failAllocation(1, true);
+        const std::string shown =
+            what == "view"        ? r(ZroStr(std::string_view(text, row.length)))
+            : what == "NUL-ended" ? r(ZroStr(text))
+            : what == "set without a NUL"
+                ? r(one.set(text, static_cast<unsigned>(row.length)), one)
+                : r(one.pasteIn(text, static_cast<unsigned>(row.length)), one);
         failAllocation(0);
-        EXPECT_EQ(asked, 0u);
-        EXPECT_EQ(zroi_test_allocation_count(), before + 1);
-        const std::string NONE = "-|0|0|1/2071" + NEW_NONE;
-        EXPECT_EQ(none + fewer, NONE + NONE + NONE);
+        text[row.length] = 'x';
+        EXPECT_EQ(zroi_test_allocation_count() - before, row.asked);
+        EXPECT_EQ(shown, row.shown);
     }
     munmap(text, ALL);
     EXPECT_TRUE(mapped);
