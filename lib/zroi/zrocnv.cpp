@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 #include "zroalloc.hpp"
@@ -20,6 +19,9 @@ ZROI_IDENT("lib/zroi/zrocnv")
 namespace {
 
 constexpr unsigned FN_CONVERT = 100;
+
+// A failure text of the converter, whole, as a literal.
+#define CONVERT_ERROR(what) "ZroConverter::convert (error): " what
 
 // --- Character sets ------------------------------------------------------------
 
@@ -283,10 +285,8 @@ struct ZroCnvWalk {
 
     unsigned char* out() { return reinterpret_cast<unsigned char*>(cnv.scratch_); }
 
-    unsigned char fail(const char* what, int32_t reason)
+    unsigned char fail(const char* text, int32_t reason)
     {
-        char text[128];
-        std::snprintf(text, sizeof text, "ZroConverter::convert (error): %s", what);
         return cnv.fail(FN_CONVERT, text, ZRCC_FAILED, reason);
     }
 
@@ -307,7 +307,10 @@ struct ZroCnvWalk {
         return true;
     }
 
-    unsigned char noStorage() { return fail("storage not available", ZRRC_STORAGE_NOT_AVAILABLE); }
+    unsigned char noStorage()
+    {
+        return fail(CONVERT_ERROR("storage not available"), ZRRC_STORAGE_NOT_AVAILABLE);
+    }
 
     /// The table from set `from` to set `to`, or nullptr when the two are
     /// one set and bytes are copied.
@@ -359,9 +362,10 @@ struct ZroCnvWalk {
         const int set = setIndex(ccsid);
         ok = false;
         if (set < 0 || setTable(set) == nullptr)
-            return fail("unsupported character set", ZRRC_CONVERT_CCSID_ERROR);
+            return fail(CONVERT_ERROR("unsupported character set"), ZRRC_CONVERT_CCSID_ERROR);
         if (set == kUtf8 || targetSet == kUtf8)
-            return fail("character set not single-byte for a record", ZRRC_CONVERT_CCSID_ERROR);
+            return fail(CONVERT_ERROR("character set not single-byte for a record"),
+                        ZRRC_CONVERT_CCSID_ERROR);
         ok = true;
         return set;
     }
@@ -371,7 +375,7 @@ struct ZroCnvWalk {
     {
         const int from = setIndex(ccsid);
         if (from < 0 || setTable(from) == nullptr)
-            return fail("unsupported character set", ZRRC_CONVERT_CCSID_ERROR);
+            return fail(CONVERT_ERROR("unsupported character set"), ZRRC_CONVERT_CCSID_ERROR);
         const std::size_t n = size - at;
         if (n == 0) return 1;
         const unsigned char* src = in + at;
@@ -426,7 +430,8 @@ struct ZroCnvWalk {
 
     unsigned char badCharacter()
     {
-        return fail("character not in the target character set", ZRRC_CONVERT_CHARACTER_ERROR);
+        return fail(CONVERT_ERROR("character not in the target character set"),
+                    ZRRC_CONVERT_CHARACTER_ERROR);
     }
 
     /// The rest from `at` on: converted in place through `map` once all
@@ -452,7 +457,8 @@ struct ZroCnvWalk {
                          char* nextFormat, bool& nextKnown)
     {
         const int order = byteOrder(encoding);
-        if (order == 0) return fail("unsupported encoding", ZRRC_CONVERT_ENCODING_ERROR);
+        if (order == 0)
+            return fail(CONVERT_ERROR("unsupported encoding"), ZRRC_CONVERT_ENCODING_ERROR);
         const bool normal = order == 1;
         bool ok;
         const int from = recordSet(ccsid, ok);
@@ -466,32 +472,33 @@ struct ZroCnvWalk {
         unsigned char id[ZRSTRUC_ID_WIDTH];
         if (left < sizeof id || !mapBytes(src, id, sizeof id, toNative) ||
             std::memcmp(id, r.strucId, sizeof id) != 0)
-            return fail("wrong structure id", ZRRC_STRUC_ID_ERROR);
+            return fail(CONVERT_ERROR("wrong structure id"), ZRRC_STRUC_ID_ERROR);
 
         switch (r.length) {
         case Length::fixed: length = r.fixedLength; break;
         case Length::byVersion: {
-            if (left < 8) return fail("insufficient data", ZRRC_INSUFFICIENT_DATA);
+            if (left < 8) return fail(CONVERT_ERROR("insufficient data"), ZRRC_INSUFFICIENT_DATA);
             const auto version = static_cast<int32_t>(load(src + 4, normal));
             if (version == ZRKIH_VERSION_1)
                 length = ZRKIH_LENGTH_1;
             else if (version == ZRKIH_VERSION_2)
                 length = ZRKIH_LENGTH_2;
             else
-                return fail("wrong version", ZRRC_WRONG_VERSION);
+                return fail(CONVERT_ERROR("wrong version"), ZRRC_WRONG_VERSION);
             break;
         }
         case Length::byStrucLength: {
-            if (left < r.fixedLength) return fail("insufficient data", ZRRC_INSUFFICIENT_DATA);
+            if (left < r.fixedLength)
+                return fail(CONVERT_ERROR("insufficient data"), ZRRC_INSUFFICIENT_DATA);
             const auto strucLength =
                 static_cast<int32_t>(load(src + offsetof(ZRRMH, strucLength), normal));
             if (strucLength < ZRRMH_FIXED_LENGTH)
-                return fail("structure length error", ZRRC_STRUC_LENGTH_ERROR);
+                return fail(CONVERT_ERROR("structure length error"), ZRRC_STRUC_LENGTH_ERROR);
             length = static_cast<uint32_t>(strucLength);
             break;
         }
         }
-        if (left < length) return fail("insufficient data", ZRRC_INSUFFICIENT_DATA);
+        if (left < length) return fail(CONVERT_ERROR("insufficient data"), ZRRC_INSUFFICIENT_DATA);
 
         if (!reserve(length)) return noStorage();
         unsigned char* dst = out() + used;
@@ -523,7 +530,7 @@ struct ZroCnvWalk {
                 if (n == 0) continue;
                 if (n < 0 || offset < ZRRMH_FIXED_LENGTH ||
                     static_cast<int64_t>(offset) + n > static_cast<int64_t>(length))
-                    return fail("structure length error", ZRRC_STRUC_LENGTH_ERROR);
+                    return fail(CONVERT_ERROR("structure length error"), ZRRC_STRUC_LENGTH_ERROR);
                 if (!mapBytes(src + offset, dst + offset, static_cast<std::size_t>(n), toTarget))
                     return badCharacter();
             }
@@ -582,11 +589,11 @@ unsigned char ZroCnv::convert(ZroMsg& message, int32_t encoding, int32_t charact
     walk.targetCcsid = characterSet;
     walk.targetNormal = byteOrder(encoding) == 1;
     if (byteOrder(encoding) == 0)
-        return walk.fail("unsupported encoding", ZRRC_CONVERT_ENCODING_ERROR);
+        return walk.fail(CONVERT_ERROR("unsupported encoding"), ZRRC_CONVERT_ENCODING_ERROR);
     walk.targetSet = setIndex(characterSet);
     // Format names are compared in set 0, which every record set maps to.
     if (walk.targetSet < 0 || setTable(walk.targetSet) == nullptr || setTable(0) == nullptr)
-        return walk.fail("unsupported character set", ZRRC_CONVERT_CCSID_ERROR);
+        return walk.fail(CONVERT_ERROR("unsupported character set"), ZRRC_CONVERT_CCSID_ERROR);
     if (walk.size != 0 && !checkWritePointer(walk.in, static_cast<unsigned>(walk.size))) return 0;
 
     // The item at the data offset, as the descriptor describes it.
@@ -637,7 +644,7 @@ unsigned char ZroCnv::convert(ZroMsg& message, int32_t encoding, int32_t charact
     if (converted != walk.size) {
         const std::size_t total = message.dataOffset() + converted;
         if (!message.automaticBuffer() && total > message.bufferLength())
-            return walk.fail("insufficient buffer", ZRRC_INSUFFICIENT_BUFFER);
+            return walk.fail(CONVERT_ERROR("insufficient buffer"), ZRRC_INSUFFICIENT_BUFFER);
         if (total > 0xFFFFFFFFu) return walk.noStorage();
         if (!message.setMessageLength(static_cast<unsigned>(total))) {
             setCodes(message.completionCode(), message.reasonCode());
