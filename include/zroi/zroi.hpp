@@ -1,19 +1,21 @@
 // zroi: every public header of the library, layer by layer.
 //
 // Layers, each built on the ones before it: frame (error state, trace,
-// lock) -> values (binary, string) -> message (buffer, tracker, descriptor,
-// items, header protocol) -> headers (the header frame and one class per
-// header, the trigger message) -> options and definitions (get-message
-// options, channel definition) -> records as data (field tables, conversion).
+// lock, version) -> values (binary, string) -> message (buffer, tracker,
+// descriptor, items, header protocol) -> headers (the header frame and one
+// class per header, the trigger message) -> options and definitions
+// (get-message options, channel definition) -> records as data (field
+// tables, conversion).
 #ifndef ZROI_ZROI_HPP
 #define ZROI_ZROI_HPP
 
 // Frame: the records and codes, the error state every object carries, the
-// trace, the lock.
+// trace, the lock, the library's version.
 #include "zroi/zrodefs.h"
 #include "zroi/zroerr.hpp"
 #include "zroi/zrosem.hpp"
 #include "zroi/zrotrc.hpp"
+#include "zroi/zroversion.h"
 
 // Values: the binary value and the counted string.
 #include "zroi/zrobin.hpp"
@@ -34,7 +36,6 @@
 #include "zroi/zrorfh.hpp"
 #include "zroi/zrorih.hpp"
 #include "zroi/zrotrg.hpp"
-#include "zroi/zroversion.h"
 #include "zroi/zrowih.hpp"
 
 // Options and definitions: get-message options, channel definition.
