@@ -399,7 +399,7 @@ struct ZroCnvWalk {
         }
         if (to == kUtf8) {
             // Characters of these sets lie below U+10000: at most 3 bytes each.
-            if (n > 0xFFFFFFFFu / 3 || !reserve(3 * n)) return noStorage();
+            if (!reserve(3 * n)) return noStorage();
             const SetTable& set = g_sets[from];
             unsigned char* o = out() + used;
             for (std::size_t i = 0; i < n; ++i) {
@@ -539,7 +539,7 @@ struct ZroCnvWalk {
         nextKnown = false;
         if (r.encodingAt != 0) {
             nextEncoding = static_cast<int32_t>(load(src + r.encodingAt, normal));
-            nextCcsid = static_cast<int32_t>(load(src + r.formatAt - 4, normal));
+            nextCcsid = static_cast<int32_t>(load(src + r.ccsidAt, normal));
             nextKnown = mapBytes(src + r.formatAt, reinterpret_cast<unsigned char*>(nextFormat),
                                  ZRFMT_WIDTH, toNative) &&
                         (recordOf(nextFormat) != nullptr ||
