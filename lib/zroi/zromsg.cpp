@@ -15,6 +15,8 @@ namespace {
 
 // The default descriptor is a constant: there is nothing to fill at run time
 // and so nothing two threads constructing their first messages could race on.
+// Its version is left to the constructor: the one supported when the
+// message is made.
 constexpr ZRMD makeDefaultDescriptor()
 {
     ZRMD md{};
@@ -22,7 +24,6 @@ constexpr ZRMD makeDefaultDescriptor()
     md.strucId[1] = 'D';
     md.strucId[2] = ' ';
     md.strucId[3] = ' ';
-    md.version = 2;
     md.messageType = 8;
     md.expiry = -1;
     md.encoding = ZRENC_NATIVE;
