@@ -177,9 +177,11 @@ TEST_F(ZroCnvTest, TheHeaderDescribesWhatFollowsIt)
 
     ZroMsg r;
     reference(r);
-    patch(r, 8, ne(113)); // the body's byte "x" becomes part of the header
+    patch(r, 8, ne(113));          // the body's byte "x" becomes part of the header
+    patch(r, 96, ne(1) + ne(112)); // spare integers, whatever they look like
     ASSERT_EQ(convert(cnv, r, 273, 500), "1 0/0");
-    EXPECT_EQ(dataOf(r).substr(8, 4) + dataOf(r).substr(108), be(113) + "\x81\x82\x83\x84x");
+    EXPECT_EQ(dataOf(r).substr(8, 4) + dataOf(r).substr(96, 8) + dataOf(r).substr(108),
+              be(113) + be(1) + be(112) + "\x81\x82\x83\x84x");
     EXPECT_EQ(convert(cnv, r, 546, 0), "1 0/0");
     EXPECT_EQ(dataOf(r).substr(108), "abcdx");
 
