@@ -577,14 +577,8 @@ unsigned char ZroCnv::characterSetSingleByte(int32_t characterSet) noexcept
 unsigned char ZroCnv::convert(ZroMsg& message, int32_t encoding, int32_t characterSet)
 {
     ZroFrame frame(*this, FN_CONVERT);
-    ZroCnvWalk walk{*this,
-                    reinterpret_cast<const unsigned char*>(message.dataPointer()),
-                    message.dataLength(),
-                    0,
-                    false,
-                    0,
-                    0,
-                    0};
+    ZroCnvWalk walk{*this, reinterpret_cast<const unsigned char*>(message.dataPointer()),
+                    message.dataLength()};
     walk.targetEncoding = encoding;
     walk.targetCcsid = characterSet;
     walk.targetNormal = byteOrder(encoding) == 1;
