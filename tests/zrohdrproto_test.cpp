@@ -815,6 +815,13 @@ TEST_F(ZroRfhTest, OffsetsPastFourGiB)
     expectCodes(w, 2, 2071);
     expectOnlyText(3, "ZroCache::moreBytes (error): storage not available");
     EXPECT_EQ(state(message), "ZRSTR   |546|850|0|4294967295|2/2071"); // as the header left it
+    // 108 bytes fewer: header and data would end at 2^32 - 1, which can be
+    // addressed; this buffer, full, has no room in front.
+    ZroMsg fewer;
+    ASSERT_EQ(fewer.useFullBuffer(base, UINT32_MAX - 108), 1);
+    w.clearErrorCodes();
+    EXPECT_EQ(w.copyOut(fewer), 0);
+    expectCodes(w, 2, 6113);
 }
 
 TEST(ZroParts, LayOutUpToInt32Max)
