@@ -633,7 +633,9 @@ TEST_F(ZroStrTest, ViewsStreamsAndVersion)
     ZroMsg message;
     std::ostringstream shown;
     shown << message << '\n';
-    for (const char* format : {"ZRSTR", "A\"\\\x1f\xe9\x7f~"}) {
+    // Every byte of the last format written as \xNN: 32 characters.
+    const char* escaped = "\"\\\x01\x1f\x7f\x80\xe9\xff";
+    for (const char* format : {"ZRSTR", "A\"\\\x1f\xe9\x7f~", escaped}) {
         ZroStr body("payload");
         message.writeItem(body);
         message.setDataOffset(3);
@@ -644,7 +646,11 @@ TEST_F(ZroStrTest, ViewsStreamsAndVersion)
               "format \"        \", encoding 546, character set 0, data offset 0 of 0\n"
               "format \"ZRSTR   \", encoding 546, character set 0, data offset 3 of 7\n"
               "format \"A\\x22\\x5c\\x1f\\xe9\\x7f~ \", encoding 546, character set 0, data offset "
-              "3 of 7\n");
+              "3 of 7\n"
+              "format \"\\x22\\x5c\\x01\\x1f\\x7f\\x80\\xe9\\xff\", encoding 546, character set 0, "
+              "data offset 3 of 7\n");
+    // A format is only ever equal to a name that is given.
+    EXPECT_EQ(message.formatIs(nullptr) + 2 * message.formatIs(escaped), 2);
     // A body whose format differs from the string format in its last byte
     // only is not read as a string.
     message.setFormat("ZRSTR  !");
