@@ -487,6 +487,10 @@ TEST_F(ZroStrTest, ReadingNumbers)
     EXPECT_EQ(
         seq({failing(1, [&] { return r(seven.cutOut(value), seven); }), std::to_string(value)}),
         "0 7 x|3|4|2/2071" + STORE_NONE + "7");
+    // The white space the readers skip: a tab and a blank, nothing else.
+    std::string white;
+    for (char c : {'\t', ' ', '\n', '\v', '\r', '\0', 'a'}) white += std::to_string(WhiteSpace(c));
+    EXPECT_EQ(white, "1100000");
 }
 
 TEST_F(ZroStrTest, TokensAndStrip)
