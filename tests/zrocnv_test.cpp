@@ -3,7 +3,6 @@
 // the message as it was.
 #include <sys/mman.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -342,8 +341,6 @@ TEST_F(ZroCnvTest, FailuresAndUnknownFormatsLeaveTheMessageAsItWas)
     }
 }
 
-// The tables of a pair of sets are built once, by whichever thread needs
-// them first: two threads converting at once get the same bytes.
 // String bodies near 4 GiB (never touched: zeros of a reservation) ask for
 // scratch storage up to 2^32 - 1 bytes, and no more: into a single-byte set
 // as long as they are, into UTF-8 three bytes for each byte. Every
@@ -376,6 +373,8 @@ TEST_F(ZroCnvTest, ScratchStorageUpTo32Bits)
     munmap(start, UINT32_MAX);
 }
 
+// The tables of a pair of sets are built once, by whichever thread needs
+// them first: two threads converting at once get the same bytes.
 TEST_F(ZroCnvTest, TwoThreadsBuildTheTablesOnce)
 {
     std::string results[2];
