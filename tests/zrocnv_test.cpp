@@ -229,6 +229,7 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
         {{"a\0b", 3}, 819, 1208, {"a\0b", 3}},  // in every set
         {"\x01", 1208, 1252, "\x01"},           // the set has holes: a code point may not slip
         {"\xC4\x80", 1208, 850, ""},            // U+0100, below 850's U+0131 and not in it
+        {"a", 1252, 500, "\x81"},               // one byte, by way of the scratch storage
     };
     // Not UTF-8: overlong forms, surrogates, past U+10FFFF, cut short, a byte
     // that cannot lead or follow; into UTF-8 and into a single-byte set.
