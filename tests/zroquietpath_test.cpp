@@ -132,13 +132,13 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
                 t.push_back(step(alone, *h, alone.writeItem(*h)));
                 char written[8];
                 std::memcpy(written, alone.descriptor().format, 8);
-                // A structure id wrong in its last byte only.
+                // A structure id wrong in its last byte only, by one.
                 alone.setDataOffset(0);
                 EXPECT_GE(alone.messageLength(), 4u);
                 if (alone.messageLength() >= 4) {
-                    alone.bufferPointer()[3] ^= 0x20;
+                    ++alone.bufferPointer()[3];
                     t.push_back(step(alone, *h, alone.readItem(*h)));
-                    alone.bufferPointer()[3] ^= 0x20;
+                    --alone.bufferPointer()[3];
                 }
                 for (bool encoding : {true, false}) {
                     alone.setDataOffset(0);
