@@ -196,6 +196,15 @@ TEST_F(ZroCnvTest, TheHeaderDescribesWhatFollowsIt)
         allocations.push_back(zroi_test_allocation_count() - before);
     }
     EXPECT_EQ(allocations, (std::vector<unsigned long>{1, 1, 0, 1}));
+    // Between two sets where every byte has its place, a body is converted
+    // in place: a converter without scratch storage asks for none.
+    load(m, "caf\xE9", ZRFMT_STRING, 546, 819);
+    ZroCnv inPlace;
+    const unsigned long before = zroi_test_allocation_count();
+    failAllocation(1, true);
+    EXPECT_EQ(convert(inPlace, m, 546, 500), "1 0/0");
+    EXPECT_EQ(zroi_test_allocation_count(), before);
+    EXPECT_EQ(dataOf(m), "\x83\x81\x86\x51");
 }
 
 // A string body in and out of UTF-8: exact bytes, or the character error
@@ -227,9 +236,10 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
         {"\xDF\xBF", 1208, 819, ""},
         {{"a\0b", 3}, 1208, 1208, {"a\0b", 3}}, // a NUL is a character
         {{"a\0b", 3}, 819, 1208, {"a\0b", 3}},  // in every set
-        {"\x01", 1208, 1252, "\x01"},           // the set has holes: a code point may not slip
-        {"\xC4\x80", 1208, 850, ""},            // U+0100, below 850's U+0131 and not in it
-        {"a", 1252, 500, "\x81"},               // one byte, by way of the scratch storage
+        {{"a\0b", 3}, 1208, 819, {"a\0b", 3}},
+        {"\x01", 1208, 1252, "\x01"}, // the set has holes: a code point may not slip
+        {"\xC4\x80", 1208, 850, ""},  // U+0100, below 850's U+0131 and not in it
+        {"a", 1252, 500, "\x81"},     // one byte, by way of the scratch storage
     };
     // Not UTF-8: overlong forms, surrogates, past U+10FFFF, cut short, a byte
     // that cannot lead or follow; into UTF-8 and into a single-byte set.
