@@ -64,8 +64,10 @@ void ZroMsg::bindTracker() noexcept
 void ZroMsg::operator=(const ZroMsg& other)
 {
     if (&other == this) return;
-    // The most severe outcome wins: the source's codes, then the cache copy,
-    // then the tracker copy; on equal severity the earlier reason stays.
+    // The more severe outcome wins: the source's codes or the cache copy's
+    // (a truncation, no storage); on equal severity the source's reason
+    // stays. The tracker's copy, into this descriptor, cannot fail: it only
+    // takes the source's codes again, hence the codes are set after it.
     int32_t completion = other.completionCode();
     int32_t reason = other.reasonCode();
     ZroCac::operator=(other);
@@ -74,10 +76,6 @@ void ZroMsg::operator=(const ZroMsg& other)
         reason = reasonCode();
     }
     ZroMtr::operator=(other);
-    if (completionCode() > completion) {
-        completion = completionCode();
-        reason = reasonCode();
-    }
     setCodes(completion, reason);
     descriptor_ = other.descriptor_;
     spare_ = other.spare_;
