@@ -121,9 +121,9 @@ TEST_F(ZrecsTest, DefaultCheckRefusesNullAndWrapOnly)
 TEST_F(ZrecsTest, StrictCheckFollowsTheMemoryMap)
 {
     const long page = sysconf(_SC_PAGESIZE);
-    char* pages = static_cast<char*>(
-        mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(pages, MAP_FAILED);
+    const auto mapping = mapAnonymous(3 * page, PROT_READ | PROT_WRITE);
+    char* pages = mapping.get();
+    ASSERT_NE(pages, nullptr);
     ASSERT_EQ(mprotect(pages + page, page, PROT_READ), 0);
     ASSERT_EQ(munmap(pages + 2 * page, page), 0);
     const unsigned p = static_cast<unsigned>(page);
@@ -166,7 +166,6 @@ TEST_F(ZrecsTest, StrictCheckFollowsTheMemoryMap)
     zrecs_set_pointer_check(zrecs_strict_pointer_check, nullptr);
     EXPECT_EQ(xcsCheckPointer_e(pages, p, 2), 0);
     EXPECT_EQ(xcsCheckPointer_e(pages + page, p, 2), 1);
-    munmap(pages, 2 * page);
     // Without a descriptor left to read the map, nothing can be vouched for.
     char byte = 0;
     rlimit limit{};

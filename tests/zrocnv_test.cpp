@@ -358,9 +358,8 @@ TEST_F(ZroCnvTest, FailuresAndUnknownFormatsLeaveTheMessageAsItWas)
 // allocation is refused here, like any other.
 TEST_F(ZroCnvTest, ScratchStorageUpTo32Bits)
 {
-    void* start =
-        mmap(nullptr, UINT32_MAX, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (start == MAP_FAILED) GTEST_SKIP() << "no 4 GiB of address space";
+    const auto zeros = mapAnonymous(UINT32_MAX, PROT_READ, MAP_NORESERVE);
+    if (zeros.get() == nullptr) GTEST_SKIP() << "no 4 GiB of address space";
     const struct {
         int32_t from, to;
         unsigned length;
@@ -372,7 +371,7 @@ TEST_F(ZroCnvTest, ScratchStorageUpTo32Bits)
         SCOPED_TRACE(std::to_string(row.from) + " " + std::to_string(row.length));
         ZroMsg m;
         ZroCnv cnv;
-        m.useFullBuffer(static_cast<char*>(start), row.length);
+        m.useFullBuffer(zeros.get(), row.length);
         m.setFormat(ZRFMT_STRING);
         m.setCharacterSet(row.from);
         const unsigned long before = zroi_test_allocation_count();
@@ -381,7 +380,6 @@ TEST_F(ZroCnvTest, ScratchStorageUpTo32Bits)
                   "0 2/2071 100:ZroConverter::convert (error): storage not available");
         EXPECT_EQ(zroi_test_allocation_count() - before, row.asked);
     }
-    munmap(start, UINT32_MAX);
 }
 
 // The tables of a pair of sets are built once, by whichever thread needs

@@ -14,6 +14,7 @@
 
 #include "zrochl_probe.hpp"
 #include "zroi/zroi.hpp"
+#include "zrotest.hpp"
 
 namespace {
 
@@ -183,9 +184,9 @@ TEST(FieldTables, EveryCarriedFieldRoundTrips)
 TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
 {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    char* pages = static_cast<char*>(
-        mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(pages, MAP_FAILED);
+    const auto mapping = mapAnonymous(3 * page, PROT_READ | PROT_WRITE);
+    char* pages = mapping.get();
+    ASSERT_NE(pages, nullptr);
     ASSERT_EQ(mprotect(pages, page, PROT_NONE), 0);
     ASSERT_EQ(mprotect(pages + 2 * page, page, PROT_NONE), 0);
     std::vector<uint32_t> widths = {28, 48};
@@ -217,7 +218,6 @@ TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
                     }
                 }
     }
-    munmap(pages, 3 * page);
 }
 
 // Integers read in place, every slot of a list and none beyond it.

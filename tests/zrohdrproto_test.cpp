@@ -767,16 +767,9 @@ TEST_F(ZroRfhTest, OffsetsPastFourGiB)
 {
     // A user buffer of 2^32 - 1 bytes, of which only the pages used are ever
     // touched, to reach data offsets where 32-bit sums wrap.
-    struct Mapping {
-        void* start;
-        ~Mapping()
-        {
-            if (start != MAP_FAILED) munmap(start, UINT32_MAX);
-        }
-    } map{mmap(nullptr, UINT32_MAX, PROT_READ | PROT_WRITE,
-               MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0)};
-    if (map.start == MAP_FAILED) GTEST_SKIP() << "no 4 GiB of address space";
-    char* base = static_cast<char*>(map.start);
+    const auto buffer = mapAnonymous(UINT32_MAX, PROT_READ | PROT_WRITE, MAP_NORESERVE);
+    char* base = buffer.get();
+    if (base == nullptr) GTEST_SKIP() << "no 4 GiB of address space";
     ZroMsg message;
     ASSERT_EQ(message.useFullBuffer(base, UINT32_MAX), 1);
     const unsigned at = UINT32_MAX - 200; // 200 bytes of data from here

@@ -141,9 +141,9 @@ TEST_F(ZroStrTest, TextsAtThe32BitLimit)
     if (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr)
         GTEST_SKIP() << "4 GiB scans take minutes under valgrind";
     constexpr std::size_t CHUNK = 1 << 20, ALL = std::size_t{1} << 32, MAX = UINT32_MAX;
-    char* text = static_cast<char*>(
-        mmap(nullptr, ALL, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
-    if (text == MAP_FAILED) GTEST_SKIP() << "no 4 GiB of address space";
+    const auto reserved = mapAnonymous(ALL, PROT_NONE, MAP_NORESERVE);
+    char* text = reserved.get();
+    if (text == nullptr) GTEST_SKIP() << "no 4 GiB of address space";
     const std::string xs(CHUNK, 'x');
     const int fd = memfd_create("zrostr_test", 0);
     bool mapped = fd >= 0 && write(fd, xs.data(), CHUNK) == static_cast<ssize_t>(CHUNK);
@@ -189,7 +189,6 @@ TEST_F(ZroStrTest, TextsAtThe32BitLimit)
         EXPECT_EQ(zroi_test_allocation_count() - before, row.asked);
         EXPECT_EQ(shown, row.shown);
     }
-    munmap(text, ALL);
     EXPECT_TRUE(mapped);
 }
 

@@ -3,7 +3,9 @@
 #define ZROI_TESTS_ZROTEST_HPP
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +24,19 @@ inline std::string codesText(const ZroErr& e)
 inline std::string textOf(const ZroStr& s)
 {
     return s.dataPointer() != nullptr ? s.dataPointer() : "";
+}
+
+/// An anonymous private mapping of `length` bytes (nullptr when refused),
+/// unmapped when it goes with whatever was mapped over it. With
+/// MAP_NORESERVE in `flags`, up to 4 GiB cost nothing but the pages touched.
+struct Unmap {
+    std::size_t length;
+    void operator()(char* start) const { munmap(start, length); }
+};
+inline std::unique_ptr<char, Unmap> mapAnonymous(std::size_t length, int protection, int flags = 0)
+{
+    void* start = mmap(nullptr, length, protection, MAP_PRIVATE | MAP_ANONYMOUS | flags, -1, 0);
+    return {start != MAP_FAILED ? static_cast<char*>(start) : nullptr, Unmap{length}};
 }
 
 struct TraceEvent {
