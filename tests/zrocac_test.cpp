@@ -536,11 +536,13 @@ TEST_F(ZroMtrTest, BinarySettersRefuseOtherLengthsByteSettersAndCopies)
                   state(copy.groupId()) + state(copy.messageId()) + std::to_string(copy.feedback()),
               ab32 + " 2/6111 " + z24 + z24 + z24 + "-1"); // absent in the source: zeros
     other.setMessageId(ab);
+    other.setCorrelationId(ab);
     copy = other;
     copy = copy;
-    EXPECT_EQ(state(copy, copy.accountingToken()) + state(copy.messageId()) +
-                  std::to_string(copy.feedback()),
-              std::string(32, '\0') + " 0/0 " + ab32.substr(8) + " 0/0 0");
+    EXPECT_EQ(state(copy, copy.accountingToken()) + state(copy.correlationId()) +
+                  state(copy.messageId()) + std::to_string(copy.feedback()),
+              std::string(32, '\0') + " 0/0 " + ab32.substr(8) + " 0/0 " + ab32.substr(8) +
+                  " 0/0 0");
     // A tracker gives its values back when it goes, and so does a copy
     // whose fifth value finds no storage.
     const std::size_t heap = mallinfo2().uordblks;
