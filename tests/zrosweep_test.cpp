@@ -420,15 +420,19 @@ void conversion(Sweep& s)
 {
     ZroMsg message;
     ZroStr body("caf\xC3\xA9 au lait"), text;
+    ZroDlh header, read; // a header first: the body's bytes then grow the scratch storage
     ZroCnv converter;
     s.step("write", {&message, &body}, [&] { return message.writeItem(body); });
     message.setCharacterSet(1208);
     message.setDataOffset(0);
     s.step("UTF-8 kept", {&converter}, [&] { return converter.convert(message, 273, 1208); });
+    s.step("header", {&message, &header}, [&] { return message.writeItem(header); });
+    message.setDataOffset(0);
     s.step("to Latin-1", {&converter}, [&] { return converter.convert(message, 546, 819); });
     s.step("to EBCDIC", {&converter}, [&] { return converter.convert(message, 546, 500); });
     s.step("to Latin-1 again", {&converter}, [&] { return converter.convert(message, 546, 819); });
     message.setDataOffset(0);
+    s.step("read header", {&message, &read}, [&] { return message.readItem(read); });
     s.step("read", {&message, &text}, [&] { return message.readItem(text); });
     s.valid(&message);
     if (s.complete()) s.expect(textIs(text, "caf\xE9 au lait"), "converted text");
