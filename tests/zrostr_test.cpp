@@ -472,9 +472,10 @@ TEST_F(ZroStrTest, ReadingNumbers)
     };
     EXPECT_EQ(read("  -42abc", false) + read("\t+7", false) + read("0x10", false),
               "5 -42   -42abc|8|9|0/03 7 \t+7|3|4|0/01 0 0x10|4|5|0/0");
-    EXPECT_EQ(read("9223372036854775807", false) + read("99999999999999999999x", true),
+    EXPECT_EQ(read("9223372036854775807", false) + read("99999999999999999999x", true) +
+                  read("9223372036854775806", true),
               "19 9223372036854775807 9223372036854775807|19|20|0/0"
-              "20 9223372036854775807 x|1|2|0/0");
+              "20 9223372036854775807 x|1|2|0/019 9223372036854775806 -|0|0|0/0");
     EXPECT_EQ(read("-9223372036854775808", true) + read("-9223372036854775809 ", true) +
                   read("-922337203685477580", true),
               "20 -9223372036854775808 -|0|0|0/020 -9223372036854775808  |1|2|0/0"
@@ -604,7 +605,7 @@ TEST_F(ZroStrTest, OneFloatingConversionIsFormattedAndNothingElse)
               "-inf|,-nan|nan|INF|");
     // Well formed but more than 19 characters, or anything else: "***".
     EXPECT_EQ(seq({as("%.30g", 0.1), as("%f", 1e12), as("%f", 1e300)}), "***(0)|***(0)|***(0)|");
-    const char* const tooLong[] = {"%20f",   "%999f",  "%999999999999f", "%.18f",
+    const char* const tooLong[] = {"%20f",   "x%999f", "%999999999999f", "%.18f",
                                    "a%.17f", "%#.30g", "v=%-+17.3e%%"};
     const char* const refused[] = {nullptr, "",     "x",    "%%",   "%",   "%5",   "%.f%",
                                    "%s",    "%n",   "%d",   "%c",   "%p",  "%f%f", "%Lf%n",
