@@ -283,6 +283,8 @@ TEST(ZrecsTraceFile, EveryCallIsOneLineAlsoFromThreads)
         EXPECT_EQ(std::stoi(m.str(2)), next[std::stoi(m.str(1))]++) << line;
     }
     EXPECT_EQ(std::vector<int>(next, next + 4), std::vector<int>(4, 1000));
+    // A file that cannot be opened: nothing is traced, and the program ends as usual.
+    run(file + ".none/trace", "Threads");
     std::remove(file.c_str());
     std::remove(err.c_str());
 }

@@ -136,6 +136,8 @@ TEST_F(ZroCnvTest, EverySampleRoundTripsThroughEachForeignForm)
     EXPECT_EQ(ZroCnv::characterSetSingleByte(500) + 2 * ZroCnv::characterSetSingleByte(1208) +
                   4 * ZroCnv::characterSetSupported(1208) + 8 * ZroCnv::characterSetSupported(4711),
               5);
+    for (int32_t id : {0, 819, 437, 850, 1252, 37, 273, 285, 297, 500, 1047, 1140, 1141, 1148})
+        EXPECT_EQ(ZroCnv::characterSetSupported(id) + ZroCnv::characterSetSingleByte(id), 2) << id;
 }
 
 // The item behind a header is read as the header says, not as the message
