@@ -175,6 +175,8 @@ TEST_F(ZroCnvTest, TheHeaderDescribesWhatFollowsIt)
     reference(bare, nullptr);
     ASSERT_EQ(convert(cnv, bare, 273, 500), "1 0/0");
     EXPECT_EQ(dataOf(bare).substr(8, 4) + dataOf(bare).substr(108), be(108) + "\xA7");
+    bare.setMessageLength(108); // and with nothing behind it
+    EXPECT_EQ(convert(cnv, bare, 546, 0), "1 0/0");
 
     ZroMsg r;
     reference(r);
@@ -328,8 +330,8 @@ TEST_F(ZroCnvTest, FailuresAndUnknownFormatsLeaveTheMessageAsItWas)
              load(m, "\xE9\xE9", ZRFMT_STRING, 546, 0), m.resizeBuffer(2), failAllocation(2);
          },
          546, 1208, "0 2/2071 5:ZroCache::resizeBuffer (error): storage not available"},
-        {[this](ZroMsg& m) { deadLetter(m), refuse(m.dataPointer(), 1, 2); }, 273, 500,
-         "0 2/2004 63:ZroError::checkWritePointer (error): buffer error"},
+        {[this](ZroMsg& m) { load(m, "a", ZRFMT_STRING, 546, 0), refuse(m.dataPointer(), 1, 2); },
+         273, 500, "0 2/2004 63:ZroError::checkWritePointer (error): buffer error"},
         {[](ZroMsg& m) { deadLetter(m), failAllocation(1); }, 273, 500, NONE},
         {data("caf\xE9", ZRFMT_STRING, 819, 1), 546, 1208, NONE},
         {data("caf\xC3\xA9", ZRFMT_STRING, 1208, 1), 546, 819, NONE},
