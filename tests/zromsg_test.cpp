@@ -208,6 +208,16 @@ TEST_F(ZroMsgTest, BodiesReadBack)
     expectCodes(refused, 2, 2004);
     EXPECT_EQ(message.messageLength(), 0u);
     allowAll();
+    // Storage grown for the read, then refused for it: the string stays empty.
+    message.write(5, "hello");
+    message.setDataOffset(0);
+    message.setFormat("ZRSTR");
+    ZroStr grown("ab");
+    zrecs_set_pointer_check(
+        [](const void*, unsigned, unsigned mode, void*) { return mode == 2 ? 1 : 0; }, nullptr);
+    EXPECT_EQ(message.readItem(grown), 0);
+    SetUp();
+    EXPECT_EQ(textOf(grown) + codesText(grown) + codesText(message), "2/20042/2004");
     char small[4];
     message.useEmptyBuffer(small, sizeof small);
     clearEvents();

@@ -434,6 +434,9 @@ TEST_F(ZroStrTest, FixedWidthCopies)
     ZroStr e;
     EXPECT_EQ(seq({std::to_string(ZroStr::copy(f, 4, source, e, ' ')), " ", codesText(e), said()}),
               "0 2/2145 43:ZroString::copy (error): source buffer error");
+    refuse(f, 1, 2); // a field of one byte
+    EXPECT_EQ(ZroStr::copy(f, 1, "A", ' '), 0);
+    EXPECT_EQ(said(), " 43:ZroString::copy (error): buffer error");
     if (!quietNow) GTEST_SKIP() << "a zrecs trace file is active: the untraced path did not run";
 }
 
