@@ -265,6 +265,16 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
         EXPECT_EQ(dataOf(m), !row.to.empty() ? row.to : row.from);
         EXPECT_EQ(m.characterSet(), !row.to.empty() ? row.toSet : row.fromSet);
     }
+    // Every byte, into another set where each has its place, and back.
+    std::string every;
+    for (int b = 0; b < 256; ++b) every += static_cast<char>(b);
+    ZroMsg m;
+    load(m, every, ZRFMT_STRING, 546, 819);
+    ZroCnv cnv;
+    EXPECT_EQ(convert(cnv, m, 546, 500), "1 0/0");
+    EXPECT_EQ(dataOf(m).substr(254), "\x8E\xDF"); // thorn, y with diaeresis
+    EXPECT_EQ(convert(cnv, m, 546, 819), "1 0/0");
+    EXPECT_EQ(dataOf(m), every);
 }
 
 // Every failure: its reason, its one text, and the message exactly as before;
