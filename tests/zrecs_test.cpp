@@ -10,7 +10,6 @@
 #include <atomic>
 #include <chrono>
 #include <cinttypes>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -231,17 +230,15 @@ TEST(ZroTraceChild, DISABLED_Threads)
 
 TEST(ZrecsTraceFile, EveryCallIsOneLineAlsoFromThreads)
 {
-    char self[PATH_MAX] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     const std::string file = ::testing::TempDir() + "zroi_trace_" + std::to_string(getpid());
     const std::string err = file + ".err";
     std::remove(file.c_str());
     // Runs a child test with `trace` as ZRECS_TRACE, its stderr into `err`.
     auto run = [&](const std::string& trace, const char* child = "Calls") {
-        const std::string command = "ZRECS_TRACE='" + trace + "' '" + self +
-                                    "' --gtest_filter=ZroTraceChild.DISABLED_" + child +
-                                    " --gtest_also_run_disabled_tests >/dev/null 2>'" + err + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_EQ(runChild(std::string("ZroTraceChild.DISABLED_") + child,
+                           "ZRECS_TRACE='" + trace + "'", err),
+                  0)
+            << trace << " " << child;
     };
     const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z tid=\d+ comp=)";
     const char* calls[] = {"31 func=1 text  begin", "0 func=0 hook  4", "31 func=9 entry 5",

@@ -1,8 +1,11 @@
 #include "zrotest.hpp"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <climits>
+#include <cstdlib>
 #include <new>
 #include <tuple>
 
@@ -135,6 +138,15 @@ int ZroTest::check(const void* start, unsigned length, unsigned mode, void* cont
         if (overlaps) return 1;
     }
     return 0;
+}
+
+int runChild(const std::string& name, const std::string& environment, const std::string& errors)
+{
+    char self[PATH_MAX] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
+    const std::string command = environment + " '" + self + "' --gtest_filter=" + name +
+                                " --gtest_also_run_disabled_tests >/dev/null 2>'" + errors + "'";
+    return std::system(command.c_str());
 }
 
 // ---- operator new of the test program (zronew.hpp) --------------------------

@@ -39,6 +39,13 @@ inline std::unique_ptr<char, Unmap> mapAnonymous(std::size_t length, int protect
     return {start != MAP_FAILED ? static_cast<char*>(start) : nullptr, Unmap{length}};
 }
 
+/// Runs the disabled test `name` ("Suite.DISABLED_Test") of this program in
+/// a child process, with `environment` ("NAME='value' ...") set and its
+/// output into `errors` (or nowhere): the child's exit status, as
+/// std::system gives it (0 when the test passed).
+int runChild(const std::string& name, const std::string& environment = "",
+             const std::string& errors = "/dev/null");
+
 struct TraceEvent {
     zrecs_kind kind;
     unsigned component;
