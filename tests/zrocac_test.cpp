@@ -369,11 +369,12 @@ TEST_F(ZroBinTest, CopiesComparisonAndNullness)
 
 TEST_F(ZroBinTest, CopyOutPadsCutsAndNeedsADestination)
 {
-    char field[12];
+    char field[14];
     ZroBin two("ab", 2), eight("12345678", 8);
     EXPECT_EQ(framed(0, 0, [&] { return two.copyOut(field, 4, '*'); }), 1);
     EXPECT_EQ(eight.copyOut(field + 4, 4, '*') + ZroBin().copyOut(field + 8, 4, '\0'), 2);
-    EXPECT_EQ(std::string(field, 12), std::string("ab**1234\0\0\0\0", 12));
+    EXPECT_EQ(ZroBin("z", 1).copyOut(field + 12, 2, '.'), 1);
+    EXPECT_EQ(std::string(field, 14), std::string("ab**1234\0\0\0\0z.", 14));
     clearEvents();
     EXPECT_EQ(eight.copyOut(nullptr, 0, ' ') + eight.copyOut(field, 0, ' '), 2);
     expectNoText();
