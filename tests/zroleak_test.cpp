@@ -23,7 +23,7 @@ std::size_t heapInUse() { return mallinfo2().uordblks; }
 
 } // namespace
 
-TEST_F(ZroLeakTest, BinaryMoveAssignmentReleasesTheOldBytes)
+TEST_F(ZroLeakTest, BinaryMoveAssignmentAndEmptyingReleaseTheOldBytes)
 {
     const unsigned long live = zroi_test_live_allocations();
     {
@@ -32,6 +32,8 @@ TEST_F(ZroLeakTest, BinaryMoveAssignmentReleasesTheOldBytes)
         EXPECT_EQ(
             std::make_tuple(zroi_test_live_allocations(), target.dataLength(), source.dataLength()),
             std::make_tuple(live + 1, 2u, 0u));
+        EXPECT_EQ(target.setDataLength(0), 1);
+        EXPECT_EQ(zroi_test_live_allocations(), live);
     }
     EXPECT_EQ(zroi_test_live_allocations(), live);
 }
