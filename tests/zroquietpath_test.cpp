@@ -3,6 +3,7 @@
 // calls, texts read into strings in place, string bodies measured while they
 // are copied). Each case here runs once with the fixture's listener and once
 // quiet; every byte, text, storage size and code must be the same.
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -211,28 +212,32 @@ TEST_F(ZroQuietPathTest, ReferenceTextsIntoReusedStrings)
         Seen seen;
         for (unsigned length : {1u, 7u, 8u, 15u, 16u, 17u, 40u, 48u})
             for (unsigned nul : {0u, 3u, 14u, 99u})
-                for (int storage : {-1, 0, 1, 2}) {
-                    std::string text(length, 't');
-                    for (unsigned i = 0; i < length; ++i) text[i] = static_cast<char>('a' + i);
-                    ZroRfh out, in;
-                    out.setSourceName(text.c_str());
-                    out.setDestinationName(text.c_str());
-                    if (storage >= 0) {
-                        const std::string old(length + static_cast<unsigned>(storage), 'o');
-                        in.setSourceName(old.substr(1).c_str());
-                        in.setDestinationName(old.c_str());
+                for (int storage : {-1, 0, 1, 2})
+                    for (int32_t cut : {0, 1}) { // a structure length short of the last text
+                        std::string text(length, 't');
+                        for (unsigned i = 0; i < length; ++i) text[i] = static_cast<char>('a' + i);
+                        ZroRfh out, in;
+                        out.setSourceName(text.c_str());
+                        out.setDestinationName(text.c_str());
+                        if (storage >= 0) {
+                            const std::string old(length + static_cast<unsigned>(storage), 'o');
+                            in.setSourceName(old.substr(1).c_str());
+                            in.setDestinationName(old.c_str());
+                        }
+                        ZroMsg message;
+                        ZroStr body("body");
+                        int result = message.writeItem(body) + message.writeItem(out);
+                        char* record = message.bufferPointer();
+                        if (nul < length) // the texts lie back to back behind the fixed part
+                            for (unsigned at : {nul, length + nul})
+                                record[ZRRMH_FIXED_LENGTH + at] = '\0';
+                        const int32_t strucLength = ZRRMH_FIXED_LENGTH + 2 * length - cut;
+                        std::memcpy(record + offsetof(ZRRMH, strucLength), &strucLength, 4);
+                        result += message.setDataOffset(0) + message.readItem(in);
+                        seen.push_back(std::to_string(result) + codesText(in) + "|" +
+                                       whole(in.sourceName()) + codesText(in.sourceName()) + "|" +
+                                       whole(in.destinationName()) + "|" + codesText(message));
                     }
-                    ZroMsg message;
-                    ZroStr body("body");
-                    int result = message.writeItem(body) + message.writeItem(out);
-                    if (nul < length) // the texts lie back to back behind the fixed part
-                        for (unsigned at : {nul, length + nul})
-                            message.bufferPointer()[ZRRMH_FIXED_LENGTH + at] = '\0';
-                    result += message.setDataOffset(0) + message.readItem(in);
-                    seen.push_back(std::to_string(result) + codesText(in) + "|" +
-                                   whole(in.sourceName()) + codesText(in.sourceName()) + "|" +
-                                   whole(in.destinationName()) + "|" + codesText(message));
-                }
         return seen;
     });
 }
