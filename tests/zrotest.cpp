@@ -134,6 +134,7 @@ int ZroTest::check(const void* start, unsigned length, unsigned mode, void* cont
     std::lock_guard<std::mutex> lock(self->mutex_);
     for (const Refused& r : self->refused_) {
         if (r.mode != 0 && r.mode != mode) continue;
+        if (r.start == nullptr) return 1;
         bool overlaps = begin < r.start + r.length && r.start < begin + length;
         if (overlaps) return 1;
     }

@@ -69,7 +69,7 @@ protected:
     void TearDown() override;
 
     /// Refuses checks in `mode` (1 read, 2 write, 0 both) that overlap
-    /// `length` bytes at `start`.
+    /// `length` bytes at `start`; with a null `start`, every check in `mode`.
     void refuse(const void* start, unsigned length, unsigned mode = 0);
     void allowAll();
 
