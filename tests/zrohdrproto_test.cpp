@@ -219,6 +219,10 @@ template <class H> class Renaming : public H {
 public:
     ZroStr format() const override { return ZroStr("APPFMT"); }
 };
+template <class H> class Unnaming : public H {
+public:
+    ZroStr format() const override { return ZroStr(); }
+};
 
 // Reports its flags doubled: copies take the flags through the virtual getter.
 class DoublingDlh : public ZroDlh {
@@ -258,6 +262,12 @@ TYPED_TEST(ZroHeaderProtocolTest, NewHeaderAndTheFormatHandedOn)
     ASSERT_EQ(message.readItem(derived), 1);
     EXPECT_EQ(std::string(message.descriptor().format, 8), "APPFMT  ");
     EXPECT_STREQ(derived.TypeParam::format().dataPointer(), "ZRSTR   ");
+    // One that names no format leaves the data's format blank.
+    message.setDataOffset(0);
+    message.setFormat(this->facts.format);
+    Unnaming<TypeParam> unnamed;
+    ASSERT_EQ(message.readItem(unnamed), 1);
+    EXPECT_EQ(std::string(message.descriptor().format, 8), "        ");
     // A full user buffer has no room in front: refused, the data as it was.
     char user[] = "data";
     ZroMsg full;
@@ -761,6 +771,9 @@ TEST_F(ZroRfhTest, ATextWithoutStorage)
     expectOnlyText(47, "ZroString::setStorage (error): storage not available");
     EXPECT_EQ(partsOf(h) + "|" + codesText(h.sourceName()) + "|" + state(received.message),
               "||||1/2071|ZRHREF  |546|0|5|129|0/0");
+    // With storage the same read takes the text, which leaves its codes behind.
+    EXPECT_EQ(h.pasteIn(received.message), 1);
+    EXPECT_EQ(partsOf(h) + "|" + codesText(h.sourceName()), "|0123456789ABCDEF|||0/0");
 }
 
 TEST_F(ZroRfhTest, OffsetsPastFourGiB)

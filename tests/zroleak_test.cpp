@@ -11,6 +11,7 @@
 #include "zroalloc.hpp"
 #include "zrochl_probe.hpp"
 #include "zroi/zrobin.hpp"
+#include "zroi/zromsg.hpp"
 #include "zroi/zrostr.hpp"
 #include "zrotest.hpp"
 
@@ -23,7 +24,7 @@ std::size_t heapInUse() { return mallinfo2().uordblks; }
 
 } // namespace
 
-TEST_F(ZroLeakTest, BinaryMoveAssignmentAndEmptyingReleaseTheOldBytes)
+TEST_F(ZroLeakTest, MoveAssignmentAndEmptyingReleaseTheOldBytes)
 {
     const unsigned long live = zroi_test_live_allocations();
     {
@@ -33,6 +34,9 @@ TEST_F(ZroLeakTest, BinaryMoveAssignmentAndEmptyingReleaseTheOldBytes)
             std::make_tuple(zroi_test_live_allocations(), target.dataLength(), source.dataLength()),
             std::make_tuple(live + 1, 2u, 0u));
         EXPECT_EQ(target.setDataLength(0), 1);
+        EXPECT_EQ(zroi_test_live_allocations(), live);
+        ZroMsg message;
+        EXPECT_EQ(message.resizeBuffer(16) + message.resizeBuffer(0), 2);
         EXPECT_EQ(zroi_test_live_allocations(), live);
     }
     EXPECT_EQ(zroi_test_live_allocations(), live);

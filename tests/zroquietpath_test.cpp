@@ -117,7 +117,8 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
             t.push_back(step(empty, rfh, empty.writeItem(rfh)) + canary[empty.messageLength()]);
         }
         // Each header in front of no data and of one byte of data described
-        // as 273/850 (a format ended by NULs), in a buffer with room and in
+        // as 273/-850 (every byte of the character set's word in use; a
+        // format ended by NULs), in a buffer with room and in
         // one that must grow, read back with the structure id spoilt, then
         // the encoding, then the format's last byte, then as written;
         // derived classes' headers too.
@@ -127,7 +128,7 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
                 if (variant < 2) alone.resizeBuffer(400);
                 alone.write(variant % 2, "b");
                 alone.setEncoding(273);
-                alone.setCharacterSet(850);
+                alone.setCharacterSet(-850);
                 alone.setFormat("RAW DATA");
                 if (variant % 2 == 1) std::memcpy(alone.descriptor().format, "RAW\0\0\0\0", 8);
                 t.push_back(step(alone, *h, alone.writeItem(*h)));

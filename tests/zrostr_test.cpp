@@ -264,6 +264,9 @@ TEST_F(ZroStrTest, Set)
     EXPECT_EQ(seq({set("wxyz", 4), set(withNul, 5)}), "wxyz|4|5|0/0abc|3|5|0/0");
     if (quiet) { EXPECT_EQ(q.dataPointer(), place); }
     EXPECT_EQ(seq({set("abcdefg", 3), set(withNul, 7)}), "abc|3|4|0/0abc|3|7|0/0");
+    q.setStorage(8); // grown: its last byte may hold anything
+    const_cast<char*>(q.dataPointer())[7] = 'Z';
+    EXPECT_EQ(set("1234567", 7), "1234567|7|8|0/0");
 }
 
 TEST_F(ZroStrTest, CompareAndSearch)
