@@ -1,11 +1,12 @@
 // The allocation fault sweep: each scenario runs with the 1st, 2nd, ...
 // allocation failing, once and from there on, until a run completes, on two
 // seams: the library's allocation seam (zroAllocate), where an operation whose
-// storage fails reports it (result 0 or its codes, reason 2071, a trace text
-// ending in "storage not available"), and operator new, which only the storage
-// documented to let std::bad_alloc pass may use. After each operation every
-// object stays valid; after each run all storage has been given back. The
-// points walked are printed; scripts/robustness adds them up.
+// storage fails reports it (reason 2071 in its codes, result 0 when it has a
+// result, a trace text ending in "storage not available"; a copy that keeps
+// what fits, or an append, as its step says), and operator new, which only
+// the storage documented to let std::bad_alloc pass may use. After each
+// operation every object stays valid; after each run all storage has been
+// given back. The points walked are printed; scripts/robustness adds them up.
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -90,6 +91,9 @@ struct Sweep {
                                      (how == Report::Truncated && reason == ZRRC_DATA_TRUNCATED)));
         }
         EXPECT_TRUE(reported) << where(what) << ": the failing allocation was not reported";
+        if constexpr (!std::is_void_v<decltype(op())>) {
+            EXPECT_TRUE(how != Report::Codes || result == 0) << where(what) << " succeeded";
+        }
         EXPECT_TRUE(seam == Seam::Unchecked || storageTexts > texts)
             << where(what) << ": no \"storage not available\"";
     }
