@@ -1,4 +1,4 @@
-// Loads and unloads libzrecs for real (zrecs_unload LIBZRECS) with
+// Loads and unloads libzrecs for real (the build names its file) with
 // ZRECS_TRACE naming a file: the file is open while the library is loaded
 // and closed when it goes, each time. The program does not link libzrecs.
 #include <dlfcn.h>
@@ -11,8 +11,6 @@
 #include <string>
 
 namespace {
-
-const char* g_library = nullptr;
 
 // How many of the process's descriptors are open on `path`.
 int descriptorsOn(const std::filesystem::path& path)
@@ -32,22 +30,11 @@ TEST(ZrecsUnloadTest, TheTraceFileIsClosedWithTheLibrary)
         testing::TempDir() + "zrecs_unload." + std::to_string(getpid()) + ".trace");
     ASSERT_EQ(setenv("ZRECS_TRACE", path.c_str(), 1), 0);
     for (int round = 0; round < 2; ++round) {
-        void* zrecs = dlopen(g_library, RTLD_NOW | RTLD_LOCAL);
+        void* zrecs = dlopen(ZRECS_LIBRARY, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(zrecs, nullptr) << dlerror();
         EXPECT_EQ(descriptorsOn(path), 1);
         EXPECT_EQ(dlclose(zrecs), 0);
         EXPECT_EQ(descriptorsOn(path), 0);
     }
     std::remove(path.c_str());
-}
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <libzrecs.so>\n", argv[0]);
-        return 2;
-    }
-    g_library = argv[1];
-    return RUN_ALL_TESTS();
 }
