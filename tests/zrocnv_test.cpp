@@ -233,6 +233,7 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
              "\xEE\x80\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     std::vector<Row> rows = {
         {"caf\xE9", 819, 1208, "caf\xC3\xA9"},
+        {"\x7F\x80", 819, 1208, "\x7F\xC2\x80"}, // U+007F in one byte, U+0080 in two
         {"caf\xC3\xA9", 1208, 1148, "\x83\x81\x86\x51"},
         {"\x9F\xC1", 1148, 1208, "\xE2\x82\xAC\x41"},
         {std::string(300, '\x9F'), 1148, 1208, utf8Euros},
@@ -281,6 +282,12 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
     EXPECT_EQ(dataOf(m).substr(254), "\x8E\xDF"); // thorn, y with diaeresis
     EXPECT_EQ(convert(cnv, m, 546, 819), "1 0/0");
     EXPECT_EQ(dataOf(m), every);
+    // Into a user buffer that the converted text fills exactly.
+    char exact[4];
+    m.useEmptyBuffer(exact, sizeof exact);
+    load(m, "\xE9\xE9", ZRFMT_STRING, 546, 819);
+    EXPECT_EQ(convert(cnv, m, 546, 1208), "1 0/0");
+    EXPECT_EQ(dataOf(m), "\xC3\xA9\xC3\xA9");
 }
 
 // Every failure: its reason, its one text, and the message exactly as before;
