@@ -283,11 +283,12 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
     EXPECT_EQ(convert(cnv, m, 546, 819), "1 0/0");
     EXPECT_EQ(dataOf(m), every);
     // Into a user buffer that the converted text fills exactly.
-    char exact[4];
-    m.useEmptyBuffer(exact, sizeof exact);
-    load(m, "\xE9\xE9", ZRFMT_STRING, 546, 819);
-    EXPECT_EQ(convert(cnv, m, 546, 1208), "1 0/0");
-    EXPECT_EQ(dataOf(m), "\xC3\xA9\xC3\xA9");
+    char exact[4]; // declared first: it outlives the message
+    ZroMsg into;
+    into.useEmptyBuffer(exact, sizeof exact);
+    load(into, "\xE9\xE9", ZRFMT_STRING, 546, 819);
+    EXPECT_EQ(convert(cnv, into, 546, 1208), "1 0/0");
+    EXPECT_EQ(dataOf(into), "\xC3\xA9\xC3\xA9");
 }
 
 // Every failure: its reason, its one text, and the message exactly as before;

@@ -214,14 +214,11 @@ using FixedHeaders = ::testing::Types<ZroDlh, ZroKih, ZroRih, ZroWih>;
 TYPED_TEST_SUITE(ZroHeaderProtocolTest, AllHeaders);
 TYPED_TEST_SUITE(ZroFixedRecordTest, FixedHeaders);
 
-// A header of the application's own that names the data behind it its own way.
-template <class H> class Renaming : public H {
+// A header of the application's own that names the data behind it its own
+// way, or (not `named`) by no name at all.
+template <class H, bool named = true> class Renaming : public H {
 public:
-    ZroStr format() const override { return ZroStr("APPFMT"); }
-};
-template <class H> class Unnaming : public H {
-public:
-    ZroStr format() const override { return ZroStr(); }
+    ZroStr format() const override { return named ? ZroStr("APPFMT") : ZroStr(); }
 };
 
 // Reports its flags doubled: copies take the flags through the virtual getter.
@@ -265,7 +262,7 @@ TYPED_TEST(ZroHeaderProtocolTest, NewHeaderAndTheFormatHandedOn)
     // One that names no format leaves the data's format blank.
     message.setDataOffset(0);
     message.setFormat(this->facts.format);
-    Unnaming<TypeParam> unnamed;
+    Renaming<TypeParam, false> unnamed;
     ASSERT_EQ(message.readItem(unnamed), 1);
     EXPECT_EQ(std::string(message.descriptor().format, 8), "        ");
     // A full user buffer has no room in front: refused, the data as it was.
