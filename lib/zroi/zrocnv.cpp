@@ -382,7 +382,10 @@ struct ZroCnvWalk {
         const int to = targetSet;
         if (from != kUtf8 && to != kUtf8) {
             const PairTable* map = mapping(from, to);
-            if (map == nullptr || map->total) return defer(at, map); // cannot fail
+            if (map == nullptr || map->total) {
+                defer(at, map);
+                return 1;
+            }
             if (!reserve(n)) return noStorage();
             if (!mapBytes(src, out() + used, n, mapping(from, to))) return badCharacter();
             used += n;
@@ -436,19 +439,18 @@ struct ZroCnvWalk {
 
     /// The rest from `at` on: converted in place through `map` once all
     /// before it has converted (nothing to do for no map), not in scratch.
-    unsigned char defer(std::size_t at, const PairTable* map)
+    void defer(std::size_t at, const PairTable* map)
     {
         deferred = true;
         deferredAt = at;
         deferredMap = map;
-        return 1;
     }
 
     /// The data's length once converted.
     std::size_t convertedSize() const { return used + (deferred ? size - deferredAt : 0); }
 
     /// The rest as it stands.
-    unsigned char copyRest(std::size_t at) { return defer(at, nullptr); }
+    void copyRest(std::size_t at) { defer(at, nullptr); }
 
     /// Converts the record at `at`; on success `length` is its length and
     /// `next*` describe the item behind it (for a header).
@@ -604,13 +606,13 @@ unsigned char ZroCnv::convert(ZroMsg& message, int32_t encoding, int32_t charact
             break;
         }
         if (std::memcmp(format, ZRFMT_NONE, ZRFMT_WIDTH) == 0) {
-            if (!walk.copyRest(at)) return 0;
+            walk.copyRest(at);
             break;
         }
         const Record* r = recordOf(format);
         if (r == nullptr) {
             // Left as it was, still described by what stands in front of it.
-            if (!walk.copyRest(at)) return 0;
+            walk.copyRest(at);
             firstKnown = !first;
             unknown = true;
             break;
@@ -623,11 +625,11 @@ unsigned char ZroCnv::convert(ZroMsg& message, int32_t encoding, int32_t charact
         at += length;
         if (r->encodingAt == 0) {
             // A trigger message is a body: what follows it stays as it is.
-            if (!walk.copyRest(at)) return 0;
+            walk.copyRest(at);
             break;
         }
         if (!nextKnown) {
-            if (!walk.copyRest(at)) return 0;
+            walk.copyRest(at);
             unknown = true;
             break;
         }
