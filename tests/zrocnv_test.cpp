@@ -327,6 +327,7 @@ TEST_F(ZroCnvTest, FailuresAndUnknownFormatsLeaveTheMessageAsItWas)
         {[&](ZroMsg& m) { foreign(m), patch(m, 0, "DLH "); }, 546, 0, ID},
         {[&](ZroMsg& m) { foreign(m), m.setCharacterSet(0); }, 546, 0, ID},
         {data("DLH", ZRFMT_DEAD_LETTER_HEADER, 0, 0), 273, 500, ID},
+        {data("DLH ", ZRFMT_DEAD_LETTER_HEADER, 0, 0), 273, 500, SHORT},
         {[&](ZroMsg& m) { foreign(m), m.setMessageLength(171); }, 546, 0, SHORT},
         // Seven bytes of a KOTA header: its version is not read past them.
         {[](ZroMsg& m) {

@@ -166,6 +166,14 @@ TEST_F(ZroMsgTest, BodiesReplaceTheDataWithAndWithoutListener)
     EXPECT_EQ(traced[10], "1|0|overlapping|ZRSTR   |11|11|0/0|12|0|546");
     EXPECT_EQ(traced[11], "0|6113||OTHER   |0|0|2/6113|4|850|273");
     EXPECT_EQ(traced[12], "0|6113||OTHER   |0|0|2/6113|4|850|273");
+    // Observed, a string body that fits goes through the message's write,
+    // whose frame (function 9) the listener sees.
+    ZroMsg roomy;
+    ZroStr abc("abc");
+    roomy.resizeBuffer(8);
+    clearEvents();
+    EXPECT_EQ(roomy.writeItem(abc), 1);
+    EXPECT_EQ(records(), (std::vector<std::string>{"entry 9", "exit 9 0"}));
     const bool quietNow = unobserved();
     EXPECT_EQ(run(), traced);
     if (!quietNow) GTEST_SKIP() << "a zrecs trace file is active: the untraced path did not run";

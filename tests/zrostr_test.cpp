@@ -603,9 +603,9 @@ TEST_F(ZroStrTest, OneFloatingConversionIsFormattedAndNothingElse)
     EXPECT_EQ(seq({as("<%+07.1f>", -2.5), as("%-8.1e|", 2.5), as("%+ .2F", 1.0), as("%a", 1.0),
                    as("%.2A", 1.0), as("%E", 0.5), as("%.99999999999g", 0.125), as("%.2f", 2.5),
                    as("v=%-+12.3e%%", 2.5), as("%%%.f%%", 1.5), as("%19f", 1.5), as("%.17f", 0.5),
-                   as("%19Lf", 1.5)}),
+                   as("%19Lf", 1.5), as("%.30G", 0.5)}),
               "<-0002.5>|2.5e+00 ||+1.00|0x1p+0|0X1.00P+0|5.000000E-01|0.125|2.50|v=+2.500e+00  %|"
-              "%2%|           1.500000|0.50000000000000000|           1.500000|");
+              "%2%|           1.500000|0.50000000000000000|           1.500000|0.5|");
     // Infinity and NaN ignore the precision, however large.
     EXPECT_EQ(seq({as("%#.40g", -INFINITY), as(",%-+#2.020g", -NAN), as("%.30f", NAN),
                    as("%.30E", INFINITY)}),
