@@ -437,6 +437,9 @@ TEST_F(ZroStrTest, FixedWidthCopies)
     ZroStr e;
     EXPECT_EQ(seq({std::to_string(ZroStr::copy(f, 4, source, e, ' ')), " ", codesText(e), said()}),
               "0 2/2145 43:ZroString::copy (error): source buffer error");
+    const char empty[] = {'\0', 'x'}; // of a text without characters only the NUL is read
+    refuse(empty + 1, 1, 1);
+    EXPECT_EQ(seq({std::to_string(ZroStr::copy(f, 2, empty, e, '.')), std::string(f, 2)}), "1..");
     refuse(f, 1, 2); // a field of one byte
     EXPECT_EQ(ZroStr::copy(f, 1, "A", ' '), 0);
     EXPECT_EQ(said(), " 43:ZroString::copy (error): buffer error");
