@@ -193,6 +193,11 @@ TEST_F(ZroCnvTest, TheHeaderDescribesWhatFollowsIt)
               be(113) + be(1) + be(112) + "\x81\x82\x83\x84x");
     EXPECT_EQ(convert(cnv, r, 546, 0), "1 0/0");
     EXPECT_EQ(dataOf(r).substr(108), "abcdx");
+    ZroMsg one; // a part of one byte, and an empty part whatever its offset
+    reference(one, "a");
+    patch(one, 84, ne(0));
+    ASSERT_EQ(convert(cnv, one, 273, 500), "1 0/0");
+    EXPECT_EQ(dataOf(one).substr(108), "\x81\xA7");
 
     // The scratch storage grows at least twofold and is kept for the next
     // conversion; into UTF-8 it takes room for three bytes a character.
