@@ -77,8 +77,9 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
         // The chain into one message (a fresh buffer, then reuse), each time
         // read back into the same objects; formats of 8 characters, shorter
         // ones and one holding a blank; the reference header's texts of
-        // other lengths each time, its last one ending in front of the data.
-        for (const char* format : {"APPLFMT1", "AF", "A B"}) {
+        // other lengths each time (one byte long too), its last one ending
+        // in front of the data.
+        for (const char* format : {"APPLFMT1", "F", "AF", "A B"}) {
             message.setFormat(format);
             message.setEncoding(546);
             message.setCharacterSet(1208);
