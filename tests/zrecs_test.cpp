@@ -123,14 +123,15 @@ TEST_F(ZrecsTest, StrictCheckFollowsTheMemoryMap)
     const auto mapping = mapAnonymous(3 * page, PROT_READ | PROT_WRITE);
     char* pages = mapping.get();
     ASSERT_NE(pages, nullptr);
-    ASSERT_EQ(mprotect(pages + page, page, PROT_READ), 0);
+    ASSERT_EQ(mprotect(pages, page, PROT_READ), 0);
     ASSERT_EQ(munmap(pages + 2 * page, page), 0);
     const unsigned p = static_cast<unsigned>(page);
-    // Writable, read-only and unmapped pages; and what the default check refuses.
+    // Read-only, writable and unmapped pages (the writable one right behind a
+    // mapping that may not be written); and what the default check refuses.
     const std::tuple<const char*, unsigned, unsigned, int> rows[] = {
-        {pages, p, 2, 0},     {pages, 2 * p, 1, 0},        {pages + page, 1, 2, 1},
-        {pages, 2 * p, 2, 1}, {pages + 2 * page, 1, 1, 1}, {pages + page, 2 * p, 1, 1},
-        {nullptr, 1, 1, 1},   {nullptr, 0, 1, 0},          {"constant", 1, 2, 1}};
+        {pages + page, p, 2, 0}, {pages, 2 * p, 1, 0},        {pages, 1, 2, 1},
+        {pages, 2 * p, 2, 1},    {pages + 2 * page, 1, 1, 1}, {pages + page, 2 * p, 1, 1},
+        {nullptr, 1, 1, 1},      {nullptr, 0, 1, 0},          {"constant", 1, 2, 1}};
     const int free = nextDescriptor();
     for (int round = 0; round < 10; ++round)
         for (const auto& [start, length, mode, refused] : rows)
@@ -163,8 +164,8 @@ TEST_F(ZrecsTest, StrictCheckFollowsTheMemoryMap)
     for (auto name = made.rbegin(); name != made.rend(); ++name) remove(name->c_str());
     // Installed as the check, it decides what the library's calls answer.
     zrecs_set_pointer_check(zrecs_strict_pointer_check, nullptr);
-    EXPECT_EQ(xcsCheckPointer_e(pages, p, 2), 0);
-    EXPECT_EQ(xcsCheckPointer_e(pages + page, p, 2), 1);
+    EXPECT_EQ(xcsCheckPointer_e(pages + page, p, 2), 0);
+    EXPECT_EQ(xcsCheckPointer_e(pages, p, 2), 1);
     // Without a descriptor left to read the map, nothing can be vouched for.
     char byte = 0;
     rlimit limit{};
