@@ -214,13 +214,6 @@ using FixedHeaders = ::testing::Types<ZroDlh, ZroKih, ZroRih, ZroWih>;
 TYPED_TEST_SUITE(ZroHeaderProtocolTest, AllHeaders);
 TYPED_TEST_SUITE(ZroFixedRecordTest, FixedHeaders);
 
-// A header of the application's own that names the data behind it its own
-// way, or (not `named`) by no name at all.
-template <class H, bool named = true> class Renaming : public H {
-public:
-    ZroStr format() const override { return named ? ZroStr("APPFMT") : ZroStr(); }
-};
-
 // Reports its flags doubled: copies take the flags through the virtual getter.
 class DoublingDlh : public ZroDlh {
 public:

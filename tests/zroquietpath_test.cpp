@@ -50,12 +50,6 @@ std::string step(const ZroMsg& message, const ZroErr& item, int result)
            std::to_string(message.messageLength()) + "/" + std::to_string(message.bufferLength());
 }
 
-// A header of the application's own, whose format the library must ask for.
-template <class H> class Renamed : public H {
-public:
-    ZroStr format() const override { return ZroStr("APPFMT"); }
-};
-
 TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
 {
     expectSameQuiet([] {
@@ -66,8 +60,8 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
         ZroDlh dlh, inDlh;
         ZroKih kih, inKih;
         ZroRih rih, inRih;
-        Renamed<ZroDlh> renamed;
-        Renamed<ZroRfh> renamedRfh;
+        Renaming<ZroDlh> renamed;
+        Renaming<ZroRfh> renamedRfh;
         rfh.setSourceEnvironment("src.env");
         rfh.setSourceName("a source name of some length");
         dlh.setDestinationQueueName("QUEUE");

@@ -112,4 +112,12 @@ private:
     std::vector<Refused> refused_;
 };
 
+/// A header of the application's own that names the data behind it its own
+/// way ("APPFMT"), or (not `named`) by no name at all: the library must ask
+/// it for the format.
+template <class H, bool named = true> class Renaming : public H {
+public:
+    ZroStr format() const override { return named ? ZroStr("APPFMT") : ZroStr(); }
+};
+
 #endif // ZROI_TESTS_ZROTEST_HPP
