@@ -70,16 +70,15 @@ constexpr Record startRecord(const char (&id)[sizeof Record::strucId + 1], int32
 template <class Header, class Record>
 unsigned char ZroHdrFrame<Header, Record>::copyOut(ZroMsg& message)
 {
-    return ZroProtocol::putRecordInFront(static_cast<Header&>(*this), message, mutableRecord(),
-                                         facts().formatName);
+    return ZroProtocol::putRecordInFront(*this, message, mutableRecord(), facts().formatName,
+                                         ownDescription());
 }
 
 template <class Header, class Record>
 unsigned char ZroHdrFrame<Header, Record>::pasteIn(ZroMsg& message)
 {
     const auto take = [this, &message] {
-        return ZroProtocol::takeRecord(static_cast<Header&>(*this), message, mutableRecord(),
-                                       facts());
+        return ZroProtocol::takeRecord(*this, message, mutableRecord(), facts(), ownDescription());
     };
     // The frame's entry and exit have nothing to write while nobody listens.
     if (!facts().traced || zrecs_quiet()) return take();

@@ -354,18 +354,18 @@ public:
         putFormat(described + 8, own + 8);
     }
 
-    /// copyOut of an H whose whole record R is its header: putInFront. The
-    /// common case is done here, where the record's size is known: nobody
-    /// listens and no pointer check is installed, the buffer has room for
-    /// header and data, and H's accessors are its own. Then no step has
-    /// anything to report and the bytes and fields end as putInFront leaves
-    /// them.
-    template <class H, class R>
-    static unsigned char putRecordInFront(H& header, ZroMsg& message, R& record,
-                                          const char* formatName)
+    /// copyOut of a header whose whole record R is its header: putInFront,
+    /// with `own` the record's description when the header's accessors are
+    /// its own (see own). The common case is done here, where the record's
+    /// size is known: nobody listens and no pointer check is installed, the
+    /// buffer has room for header and data, and `own` is not null. Then no
+    /// step has anything to report and the bytes and fields end as
+    /// putInFront leaves them.
+    template <class R>
+    static unsigned char putRecordInFront(ZroHdr& header, ZroMsg& message, R& record,
+                                          const char* formatName, char* own)
     {
         constexpr unsigned length = sizeof(R);
-        char* own = ZroProtocol::own(header, record);
         if (own != nullptr && roomQuietly(message, length, &record, length)) {
             std::memcpy(openQuietly(message, own, formatName, length), &record, length);
             return 1;
@@ -373,16 +373,15 @@ public:
         return putInFront(header, message, &record, length, formatName, own);
     }
 
-    /// pasteIn of an H whose whole record R is its header: takeHeader, with
-    /// the common case done here as in putRecordInFront: nobody observes,
-    /// the record is there whole and every check holds (a check that fails
-    /// takes takeHeader, which reports it).
-    template <class H, class R>
-    static unsigned char takeRecord(H& header, ZroMsg& message, R& record,
-                                    const ZroItemFacts& facts)
+    /// pasteIn of a header whose whole record R is its header: takeHeader,
+    /// with the common case done here as in putRecordInFront: nobody
+    /// observes, `own` is not null, the record is there whole and every
+    /// check holds (a check that fails takes takeHeader, which reports it).
+    template <class R>
+    static unsigned char takeRecord(ZroHdr& header, ZroMsg& message, R& record,
+                                    const ZroItemFacts& facts, const char* own)
     {
         constexpr unsigned length = sizeof(R);
-        char* own = ZroProtocol::own(header, record);
         const char* data = own != nullptr ? checkedQuietly(message, length, facts) : nullptr;
         if (data != nullptr &&
             !overlap(&record, length, message.bufferPointer(), message.bufferLength())) {
