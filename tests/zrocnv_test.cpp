@@ -259,11 +259,12 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
         {"a", 1252, 500, "\x81"},     // one byte, by way of the scratch storage
     };
     // Not UTF-8: overlong forms, surrogates, past U+10FFFF, cut short, a byte
-    // that cannot lead or follow; into UTF-8 and into a single-byte set.
+    // that cannot lead or follow (also where three following bytes would
+    // make U+10000 of it); into UTF-8 and into a single-byte set.
     for (const char* bad :
          {"\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80", "\xED\xBF\xBF",
           "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "a\xC3", "\xE2\x82", "\xF0\x90\x80", "a\xC3(",
-          "\xE2\x82(", "\xF0\x90\x80(", "\x80", "\xFF"})
+          "\xE2\x82(", "\xF0\x90\x80(", "\x80", "\xFF", "\x80\x90\x80\x80", "\xF8\x90\x80\x80"})
         for (int32_t target : {1208, 819}) rows.push_back({bad, 1208, target, ""});
     for (const Row& row : rows) {
         SCOPED_TRACE(row.from.substr(0, 12) + " " + std::to_string(row.fromSet) + " to " +
