@@ -615,8 +615,8 @@ TEST_F(ZroStrTest, OneFloatingConversionIsFormattedAndNothingElse)
               "-inf|,-nan|nan|INF|");
     // Well formed but more than 19 characters, or anything else: "***".
     EXPECT_EQ(seq({as("%.30g", 0.1), as("%f", 1e12), as("%f", 1e300)}), "***(0)|***(0)|***(0)|");
-    const char* const tooLong[] = {"%20f",  "%191f",  "x%999f", "%999999999999f",
-                                   "%.18f", "a%.17f", "%#.30g", "v=%-+17.3e%%"};
+    const char* const tooLong[] = {"%20f",  "%191f",  "x%999f",  "%999999999999f",
+                                   "%.18f", "a%.17f", "x%#.30g", "v=%-+17.3e%%"};
     const char* const refused[] = {nullptr, "",     "x",    "%%",   "%",   "%5",   "%.f%",
                                    "%s",    "%n",   "%d",   "%c",   "%p",  "%f%f", "%Lf%n",
                                    "%f%s",  "%*f",  "%.*f", "%1$f", "%'f", "%lld", "%llf",
