@@ -542,11 +542,12 @@ TEST_F(ZroStrTest, TokensAndStrip)
     EXPECT_EQ(failing(1, [&] { return r(w.copyOut(token, ','), token); }), "2 ab|2|3|0/0");
 
     ZroStr x = failed("xxab"), all("xxx"), y = failed("ab  "), blank("   "), lead("  lead"),
-           axx("axx");
+           axx("axx"), xa("xa");
     said();
-    EXPECT_EQ(seq({r(x.stripLeading('x'), x), r(x.stripLeading('x'), x),
-                   r(all.stripLeading('x'), all), r(axx.stripLeading('x'), axx)}),
-              "2 ab|2|3|0/00 ab|2|3|0/03 -|0|0|0/00 axx|3|4|0/0");
+    EXPECT_EQ(
+        seq({r(x.stripLeading('x'), x), r(x.stripLeading('x'), x), r(all.stripLeading('x'), all),
+             r(axx.stripLeading('x'), axx), r(xa.stripLeading('x'), xa)}),
+        "2 ab|2|3|0/00 ab|2|3|0/03 -|0|0|0/00 axx|3|4|0/01 a|1|2|0/0");
     EXPECT_EQ(
         seq({r(y.stripTrailing(' '), y), r(y.stripTrailing(' '), y),
              r(blank.stripTrailing(' '), blank), std::to_string(ZroStr().stripTrailing(' '))}),
