@@ -209,6 +209,19 @@ TEST_F(ZroMsgTest, BodiesReadBack)
         EXPECT_EQ(std::string(text.dataPointer(), text.storageSize()),
                   data.back() == '\0' ? data : data + '\0');
     }
+    // No storage for the NUL the data lacks: the string is emptied and the
+    // failed growth's text is the only one.
+    ZroStr full("a");
+    message.clearMessage();
+    message.write(2, "ab");
+    message.setDataOffset(0);
+    message.setFormat("ZRSTR");
+    clearEvents();
+    failAllocation(1);
+    EXPECT_EQ(message.readItem(full), 0);
+    failAllocation(0);
+    EXPECT_EQ(textOf(full) + codesText(full), "2/2071");
+    expectOnlyText(47, "ZroString::setStorage (error): storage not available");
 
     ZroBin refused("abc", 3);
     refuse(refused.dataPointer(), 3, 1);
