@@ -390,6 +390,7 @@ TEST_F(ZroBinTest, CopyOutPadsCutsAndNeedsADestination)
     refuse(target + 2, 1, 2);
     EXPECT_EQ(framed(0, 2004, [&] { return eight.copyOut(target, 4, ' '); }), 0);
     expectOnlyText(63, kWriteRefused);
+    EXPECT_EQ(eight.copyOut(target + 2, 1, ' '), 0); // one byte is checked as well
     // A later success still reports the earlier reason in its exit record.
     EXPECT_EQ(framed(0, 2004, [&] { return eight.copyOut(target, 2, ' '); }), 1);
     EXPECT_EQ(std::string(target, 4), "12--");
