@@ -7,6 +7,7 @@
 
 #include "zroi/zrofields.hpp"
 #include "zroi/zromsg.hpp"
+#include "zroi/zrowih.hpp"
 #include "zrotest.hpp"
 
 namespace {
@@ -254,6 +255,12 @@ TEST_F(ZroMsgTest, ReusedMessageAndStringAllocateNothing)
                message.readItem(read) == 1 && read.length() == 5000;
     };
     ASSERT_TRUE(roundTrip()); // the first round trip sizes the buffer and the string
+    // A header in front of data that leaves it exactly the room: no new buffer.
+    ZroMsg exact;
+    ZroWih header;
+    ASSERT_EQ(exact.resizeBuffer(120 + 4) + exact.write(4, "data"), 2);
+    failAllocation(1, true);
+    EXPECT_EQ(exact.writeItem(header) + exact.bufferLength(), 1u + 124u);
     failAllocation(1, true);
     EXPECT_TRUE(roundTrip());
     zrecs_set_listener(nullptr, nullptr);

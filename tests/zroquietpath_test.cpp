@@ -234,6 +234,18 @@ TEST_F(ZroQuietPathTest, ReferenceTextsIntoReusedStrings)
                                        whole(in.sourceName()) + codesText(in.sourceName()) + "|" +
                                        whole(in.destinationName()) + "|" + codesText(message));
                     }
+        // Storage that a text with a NUL inside fills to its last byte, then a
+        // text one byte shorter without a NUL.
+        ZroRfh in;
+        for (unsigned length : {12u, 11u}) {
+            ZroRfh out;
+            out.setSourceName(std::string("abcdefghijkl", length).c_str());
+            ZroMsg message;
+            int result = message.writeItem(out);
+            if (length == 12) message.bufferPointer()[ZRRMH_FIXED_LENGTH + 2] = '\0';
+            result += message.setDataOffset(0) + message.readItem(in);
+            seen.push_back(std::to_string(result) + "|" + whole(in.sourceName()));
+        }
         return seen;
     });
 }
