@@ -198,13 +198,17 @@ TEST_F(ZroMsgTest, BodiesReadBack)
     EXPECT_EQ(message.writeItem(bytes) + message.readItem(back), 2);
     EXPECT_EQ(back.dataLength(), 0u);
 
-    // Read as a string: up to the first NUL, the storage all of the data
-    // and a NUL unless the data ends in one.
-    for (const std::string& data : {std::string("ab\0cd", 5), std::string("ab\0", 3)}) {
+    // The message holding `data` alone as a string body, to be read.
+    const auto holding = [&message](const std::string& data) {
         message.clearMessage();
         message.write(static_cast<unsigned>(data.size()), data.data());
         message.setDataOffset(0);
         message.setFormat("ZRSTR");
+    };
+    // Read as a string: up to the first NUL, the storage all of the data
+    // and a NUL unless the data ends in one.
+    for (const std::string& data : {std::string("ab\0cd", 5), std::string("ab\0", 3)}) {
+        holding(data);
         ZroStr text;
         EXPECT_EQ(message.readItem(text), 1);
         EXPECT_EQ(std::string(text.dataPointer(), text.storageSize()),
@@ -213,10 +217,7 @@ TEST_F(ZroMsgTest, BodiesReadBack)
     // No storage for the NUL the data lacks: the string is emptied and the
     // failed growth's text is the only one.
     ZroStr full("a");
-    message.clearMessage();
-    message.write(2, "ab");
-    message.setDataOffset(0);
-    message.setFormat("ZRSTR");
+    holding("ab");
     clearEvents();
     failAllocation(1);
     EXPECT_EQ(message.readItem(full), 0);
@@ -231,9 +232,7 @@ TEST_F(ZroMsgTest, BodiesReadBack)
     EXPECT_EQ(message.messageLength(), 0u);
     allowAll();
     // Storage grown for the read, then refused for it: the string stays empty.
-    message.write(5, "hello");
-    message.setDataOffset(0);
-    message.setFormat("ZRSTR");
+    holding("hello");
     ZroStr grown("ab");
     refuse(nullptr, 0, 2); // every write, the grown storage's too
     EXPECT_EQ(message.readItem(grown), 0);
