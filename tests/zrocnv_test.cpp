@@ -296,6 +296,12 @@ TEST_F(ZroCnvTest, StringBodiesAndUtf8)
     load(into, "\xE9\xE9", ZRFMT_STRING, 546, 819);
     EXPECT_EQ(convert(cnv, into, 546, 1208), "1 0/0");
     EXPECT_EQ(dataOf(into), "\xC3\xA9\xC3\xA9");
+    // UTF-8 kept as UTF-8 is checked up to the data's end, not past it.
+    char slack[3] = {'\0', '\0', '\xFF'}; // declared first: it outlives the message
+    ZroMsg kept;
+    kept.useEmptyBuffer(slack, sizeof slack);
+    load(kept, "ab", ZRFMT_STRING, 546, 1208);
+    EXPECT_EQ(convert(cnv, kept, 546, 1208) + dataOf(kept), "1 0/0ab");
 }
 
 // Every failure: its reason, its one text, and the message exactly as before;
