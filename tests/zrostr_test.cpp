@@ -561,14 +561,15 @@ TEST_F(ZroStrTest, TokensAndStrip)
 
 TEST_F(ZroStrTest, AppendingBytesAndNumbers)
 {
-    ZroStr s("ab"), e, t("ab"), room("abc"), n("n="), m;
+    ZroStr s("ab"), e, one("a"), t("ab"), room("abc"), n("n="), m;
     const char bytes[] = {'x', '\0', 'y'};
     EXPECT_EQ(seq({r(s.pasteIn(bytes, 3), s), r(s.pasteIn(nullptr, 0), s),
                    r(s.pasteIn(s.dataPointer(), s.length()), s), r(s.pasteIn(nullptr, 3), s)}),
               "1 abx.y|5|6|0/01 abx.y|5|6|0/01 abx.yabx.y|10|11|0/0"
               "0 abx.yabx.y|10|11|2/6108" +
                   PASTE_NULL);
-    EXPECT_EQ(r(e.pasteIn("\0\0z", 3), e), "1 ..z|3|4|0/0");
+    EXPECT_EQ(r(e.pasteIn("\0\0z", 3), e) + r(one.pasteIn("bc", 2), one),
+              "1 ..z|3|4|0/01 abc|3|4|0/0");
     // The new size would not be a 32-bit number (storage 2^32 + 2, 2^32): nothing is read.
     EXPECT_EQ(seq({r(t.pasteIn(bytes, 4294967295u), t), r(t.pasteIn(bytes, 4294967293u), t)}),
               "0 ab|2|3|2/2071" + PASTE_NONE + "0 ab|2|3|2/2071" + PASTE_NONE);
