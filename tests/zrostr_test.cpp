@@ -326,6 +326,7 @@ TEST_F(ZroStrTest, ConcatenationAndSubstrings)
     ZroStr f = failed("ab"), g = failed("ab"), h = failed("ab"), e('\0');
     f.setStorage(20);
     g.setStorage(20);
+    e.set(nullptr, 1); // 2/6108, its storage kept
     said();
     f += 'z';
     g += static_cast<const char*>(nullptr);
