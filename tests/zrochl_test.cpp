@@ -38,20 +38,6 @@ std::string letters(std::size_t n)
     return s;
 }
 
-// Runs `f` with the `nth` new from now failing; true when it threw bad_alloc.
-template <class F> bool failsAtNew(unsigned nth, F f)
-{
-    zroTestFailNew(nth);
-    bool threw = false;
-    try {
-        f();
-    } catch (const std::bad_alloc&) {
-        threw = true;
-    }
-    zroTestFailNew(0);
-    return threw;
-}
-
 const char TRUNCATED[] = "static ZroString::copy (warning): string truncated";
 
 // The integer fields of a new record that are not 0, as name=value (every

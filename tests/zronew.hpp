@@ -7,6 +7,8 @@
 #ifndef ZROI_TESTS_ZRONEW_HPP
 #define ZROI_TESTS_ZRONEW_HPP
 
+#include <new>
+
 /// The `nth` operator new from now (on any thread) throws std::bad_alloc, and
 /// every later one too while `persistent`. 0 turns failure off. While a
 /// failure is planned, operator new calls are counted.
@@ -15,6 +17,21 @@ void zroTestFailNew(unsigned long nth, bool persistent = false);
 /// The operator new calls counted so far (only while a failure is planned and
 /// not paused).
 unsigned long zroTestNewCount();
+
+/// Runs `f` with the `nth` new from now failing (none for 0); true when it
+/// threw std::bad_alloc.
+template <class F> bool failsAtNew(unsigned long nth, F f)
+{
+    zroTestFailNew(nth);
+    bool threw = false;
+    try {
+        f();
+    } catch (const std::bad_alloc&) {
+        threw = true;
+    }
+    zroTestFailNew(0);
+    return threw;
+}
 
 /// While an object of this class lives, operator new neither counts nor
 /// fails on any thread: for the checks of a test (gtest allocates freely).
