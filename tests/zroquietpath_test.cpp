@@ -189,6 +189,15 @@ TEST_F(ZroQuietPathTest, StringBodyCopiedUpToItsNul)
                                std::to_string(message.messageLength()) + "|" +
                                std::string(buffer.begin(), buffer.end()) + "|" + whole(read));
             }
+        // A string written into a buffer that is its own storage a byte on:
+        // the text moves a byte, as between overlapping ranges it must.
+        std::string text(200, ' ');
+        for (unsigned i = 0; i < 200; ++i) text[i] = static_cast<char>('a' + i % 26);
+        ZroStr inPlace(text.c_str());
+        ZroMsg shifted;
+        shifted.useEmptyBuffer(const_cast<char*>(inPlace.dataPointer()) + 1, 200);
+        EXPECT_EQ(shifted.writeItem(inPlace), 1);
+        EXPECT_EQ(std::string(shifted.bufferPointer(), shifted.messageLength()), text);
         // A message with another format is refused with its text and codes.
         ZroMsg message;
         ZroStr body("abc"), read("kept");
