@@ -213,6 +213,15 @@ TEST_F(ZroStrTest, CopiesMovesAndStorage)
     kept = source;
     assigned = none;
     EXPECT_EQ(seq({r(kept), r(assigned)}), "kept|4|5|2/2071" + STORE_NONE + "-|0|0|0/0");
+    // assign, the protected form of =, leaves the codes as they were.
+    struct Assigning : ZroStr {
+        using ZroStr::assign;
+    } a;
+    a.set(nullptr, 5);
+    const auto in = [&](const ZroStr& from) { return r(a.assign(from), a); };
+    EXPECT_EQ(seq({said(), in(source), in(a), in(equal), in(none)}),
+              SET_NULL + "1 abc|3|7|2/61081 abc|3|7|2/61081 abc|3|7|2/61081 -|0|0|2/6108");
+    EXPECT_EQ(failing(1, [&] { return in(kept); }), "0 -|0|0|2/2071" + STORE_NONE);
 
     ZroStr moving = failed("moved");
     said();
