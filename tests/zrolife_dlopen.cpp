@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -18,6 +19,7 @@ namespace {
 
 const char* g_library = nullptr;
 const char* g_helper = nullptr;
+int g_stateAtStart = -1; // zrecs_state when main began
 int g_decoyCalls = 0;
 std::mutex g_mutex;
 std::vector<std::string> g_records; // entries, exits and texts
@@ -126,6 +128,15 @@ TEST_F(ZroLifeTest, ReloadStartsAfresh)
     }
 }
 
+// Before anything is installed nobody observes: zrecs's callers take their
+// inline paths from the start.
+TEST(ZrecsAtStart, NobodyObserves)
+{
+    const char* file = std::getenv("ZRECS_TRACE");
+    if (file != nullptr && *file != '\0') GTEST_SKIP() << "a zrecs trace file is active";
+    EXPECT_EQ(g_stateAtStart, 0);
+}
+
 } // namespace
 
 // Decoys: the clean-up names, exported by the program. The library must not
@@ -143,5 +154,6 @@ int main(int argc, char** argv)
     }
     g_library = argv[1];
     g_helper = argv[2];
+    g_stateAtStart = ZRECS_STATE_PRESENT ? zrecs_state : -1;
     return RUN_ALL_TESTS();
 }
