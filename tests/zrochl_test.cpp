@@ -31,13 +31,6 @@ std::string outcome(int result, const ZroErr& e)
     return std::to_string(result) + " " + codesText(e);
 }
 
-std::string letters(std::size_t n)
-{
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('A' + i % 26);
-    return s;
-}
-
 const char TRUNCATED[] = "static ZroString::copy (warning): string truncated";
 
 // The integer fields of a new record that are not 0, as name=value (every

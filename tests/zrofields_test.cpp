@@ -195,8 +195,7 @@ TEST(FieldTables, FieldTextAtEveryWidthAndOffset)
         std::vector<std::string> texts = {std::string("abcdefghijklmno\0q", 17)};
         for (uint32_t at = 0; at <= width; ++at)
             for (char mark : {'\0', ' '}) {
-                std::string text(width, ' ');
-                for (unsigned i = 0; i < at; ++i) text[i] = static_cast<char>('A' + i % 26);
+                std::string text = letters(at) + std::string(width - at, ' ');
                 if (at < width) text[at] = mark;
                 if (at + 2 < width) text[at + 2] = 'x';
                 texts.push_back(text);

@@ -175,8 +175,7 @@ TEST_F(ZroQuietPathTest, StringBodyCopiedUpToItsNul)
         for (unsigned size :
              {1u, 2u, 15u, 17u, 20u, 31u, 32u, 33u, 40u, 63u, 64u, 65u, 128u, 129u, 200u})
             for (unsigned nul : {0u, 1u, 16u, 17u, 31u, 33u, 63u, 64u, 65u, 128u, 500u}) {
-                std::string text(size, 'a');
-                for (unsigned i = 0; i < size; ++i) text[i] = static_cast<char>('a' + i % 26);
+                std::string text = letters(size);
                 if (nul < size) text[nul] = '\0';
                 ZroStr body, read("old");
                 body.set(text.data(), size);
@@ -191,8 +190,7 @@ TEST_F(ZroQuietPathTest, StringBodyCopiedUpToItsNul)
             }
         // A string written into a buffer that is its own storage a byte on:
         // the text moves a byte, as between overlapping ranges it must.
-        std::string text(200, ' ');
-        for (unsigned i = 0; i < 200; ++i) text[i] = static_cast<char>('a' + i % 26);
+        const std::string text = letters(200);
         ZroStr inPlace(text.c_str());
         ZroMsg shifted;
         shifted.useEmptyBuffer(const_cast<char*>(inPlace.dataPointer()) + 1, 200);

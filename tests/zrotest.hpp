@@ -20,6 +20,14 @@ inline std::string codesText(const ZroErr& e)
     return std::to_string(e.completionCode()) + "/" + std::to_string(e.reasonCode());
 }
 
+/// "ABC...XYZABC..." to `n` characters: a text without NULs or blanks.
+inline std::string letters(std::size_t n)
+{
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('A' + i % 26);
+    return s;
+}
+
 /// A string's text, or "" without storage.
 inline std::string textOf(const ZroStr& s)
 {
