@@ -250,19 +250,11 @@ public:
         return x < y + nb && y < x + na;
     }
 
-    /// ZroStr::set(data, length) of `text` (data given, length > 0), its
-    /// common case here: nobody observes and the string holds storage of
-    /// the size the text needs, which the bytes then go into.
-    static unsigned char setText(ZroStr& text, const char* data, unsigned length)
-    {
-        if (zrecs_quiet() && setTextInPlace(text, data, length)) return 1;
-        return text.set(data, length);
-    }
-
-    /// The common case of setText, for a caller that has made sure nobody
-    /// observes: when `text` holds storage of the size the text needs, the
-    /// bytes go into it and the result is true; otherwise nothing changes
-    /// and the result is false.
+    /// ZroStr::set(data, length) of `text` (data given, length > 0) in its
+    /// common case, for a caller that has made sure nobody observes: when
+    /// `text` holds storage of the size the text needs, the bytes go into it
+    /// and the result is true; otherwise nothing changes and the result is
+    /// false.
     static bool setTextInPlace(ZroStr& text, const char* data, unsigned length) noexcept
     {
         const unsigned size = text.storageSize();

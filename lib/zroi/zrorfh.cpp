@@ -165,7 +165,7 @@ unsigned char ZroRfh::pasteIn(ZroMsg& message)
             continue;
         }
         const int32_t before[2] = {part.completionCode(), part.reasonCode()};
-        if (!ZroProtocol::setText(part, data + offset, static_cast<unsigned>(length))) {
+        if (!part.set(data + offset, static_cast<unsigned>(length))) {
             if (unmade[0] == ZRCC_OK) {
                 unmade[0] = part.completionCode();
                 unmade[1] = part.reasonCode();
