@@ -178,14 +178,15 @@ TEST_F(ZroQuietPathTest, StringBodyCopiedUpToItsNul)
                 std::string text = letters(size);
                 if (nul < size) text[nul] = '\0';
                 ZroStr body, read("old");
-                body.set(text.data(), size);
+                // The second set finds storage of the size it needs.
+                const int set = body.set(text.data(), size) + body.set(text.data(), size);
                 std::vector<char> buffer(300, '#');
                 ZroMsg message;
                 message.useEmptyBuffer(buffer.data(), static_cast<unsigned>(buffer.size()));
                 const int wrote = message.writeItem(body);
                 const int again = message.setDataOffset(0) + message.readItem(read);
-                seen.push_back(std::to_string(wrote) + std::to_string(again) + codesText(message) +
-                               std::to_string(message.messageLength()) + "|" +
+                seen.push_back(std::to_string(set) + std::to_string(wrote) + std::to_string(again) +
+                               codesText(message) + std::to_string(message.messageLength()) + "|" +
                                std::string(buffer.begin(), buffer.end()) + "|" + whole(read));
             }
         // A string written into a buffer that is its own storage a byte on:
