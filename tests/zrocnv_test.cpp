@@ -177,6 +177,12 @@ TEST_F(ZroCnvTest, TheHeaderDescribesWhatFollowsIt)
     ASSERT_EQ(convert(cnv, chain, 546, 0), "1 0/0");
     EXPECT_EQ(dataOf(chain).substr(172), native);
 
+    // Bytes behind a trigger message are not the trigger's: they stay as they are.
+    const std::string trigger = fileOf("trigger");
+    load(m, trigger + "tail", ZRFMT_TRIGGER, 546, 0);
+    ASSERT_EQ(convert(cnv, m, 273, 500), "1 0/0");
+    EXPECT_EQ(dataOf(m).substr(trigger.size()), "tail");
+
     ZroMsg bare; // a reference header of its fixed part alone
     reference(bare, nullptr);
     ASSERT_EQ(convert(cnv, bare, 273, 500), "1 0/0");
