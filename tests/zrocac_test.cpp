@@ -550,6 +550,15 @@ TEST_F(ZroMtrTest, BinarySettersRefuseOtherLengthsByteSettersAndCopies)
     for (unsigned i = 0; i < 4000; ++i)
         failsAtNew(i % 2 * 5, [&] { ZroMtr(source).setFeedback(1); });
     EXPECT_LT(mallinfo2().uordblks, heap + 64 * 1024);
+    // Values bound to storage a derived class owns are not the tracker's to give back.
+    struct Bound : ZroMtr {
+        unsigned char bytes[32 + 3 * 24] = {};
+        int32_t feedback = 0;
+        Bound() { bindTo(bytes, bytes + 32, &feedback, bytes + 56, bytes + 80); }
+    };
+    Bound bound;
+    bound.setFeedback(7);
+    EXPECT_EQ(bound.feedback, 7);
 }
 
 // ---- ZroSem --------------------------------------------------------------------
