@@ -113,10 +113,10 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
         }
         // Each header in front of no data and of one byte of data described
         // as 273/-850 (every byte of the character set's word in use; a
-        // format ended by NULs), in a buffer with room and in one that must
-        // grow, read back with the structure id spoilt, then the encoding,
-        // then the format's last byte, then as written; derived classes'
-        // headers too.
+        // format ended by NULs, unlike the one before it from its first
+        // letter on), in a buffer with room and in one that must grow, read
+        // back with the structure id spoilt, then the encoding, then the
+        // format's last byte, then as written; derived classes' headers too.
         for (ZroHdr* h : std::vector<ZroHdr*>{&wih, &rfh, &dlh, &kih, &rih, &renamed, &renamedRfh})
             for (unsigned variant = 0; variant < 4; ++variant) {
                 ZroMsg alone;
@@ -125,7 +125,7 @@ TEST_F(ZroQuietPathTest, HeaderChainsAndTheirFailures)
                 alone.setEncoding(273);
                 alone.setCharacterSet(-850);
                 alone.setFormat("RAW DATA");
-                if (variant % 2 == 1) std::memcpy(alone.descriptor().format, "RAW\0\0\0\0", 8);
+                if (variant % 2 == 1) std::memcpy(alone.descriptor().format, "BIN\0\0\0\0", 8);
                 t.push_back(step(alone, *h, alone.writeItem(*h)));
                 char written[8];
                 std::memcpy(written, alone.descriptor().format, 8);
