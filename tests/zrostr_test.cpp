@@ -234,11 +234,13 @@ TEST_F(ZroStrTest, CopiesMovesAndStorage)
     EXPECT_EQ(u.dataPointer(), storage);
 
     // Cut below the text: the last byte kept becomes the end of the text.
+    // Storage of one byte, grown, keeps its NUL.
     ZroStr s("abc"), control("ab\1cd"), t("text");
-    EXPECT_EQ(
-        seq({r(s.setStorage(4), s), r(s.setStorage(10), s), r(s.setStorage(3), s),
-             r(s.setStorage(0), s), r(s.setStorage(5), s), r(control.setStorage(3), control)}),
-        "1 abc|3|4|0/01 abc|3|10|0/01 ab|2|3|0/01 -|0|0|0/01 |0|5|0/01 ab|2|3|0/0");
+    EXPECT_EQ(seq({r(s.setStorage(4), s), r(s.setStorage(10), s), r(s.setStorage(3), s),
+                   r(s.setStorage(0), s), r(s.setStorage(5), s), r(control.setStorage(3), control),
+                   r(s.setStorage(1), s), r(s.setStorage(6), s)}),
+              "1 abc|3|4|0/01 abc|3|10|0/01 ab|2|3|0/01 -|0|0|0/01 |0|5|0/01 ab|2|3|0/0"
+              "1 |0|1|0/01 |0|6|0/0");
     EXPECT_EQ(failing(1, [&] { return r(t.setStorage(100), t); }),
               "0 text|4|5|2/2071" + STORE_NONE);
 }
