@@ -165,7 +165,7 @@ unsigned char ZroProtocol::refuseLength(ZroErr& item, ZroMsg& message)
 }
 
 unsigned char ZroProtocol::makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length,
-                                           bool* moved)
+                                           bool& moved)
 {
     // Room for the header and everything the message holds, before anything
     // changes: a user buffer that cannot take both refuses with 6113 and the
@@ -173,12 +173,12 @@ unsigned char ZroProtocol::makeRoomInFront(ZroHdr& header, ZroMsg& message, unsi
     const unsigned held = message.messageLength();
     if (held > UINT32_MAX - length) return refuseLength(header, message);
     const unsigned wanted = held + length - message.dataOffset();
-    if (moved != nullptr && wanted > message.bufferLength() - message.dataOffset()) {
+    if (wanted > message.bufferLength() - message.dataOffset()) {
         // The buffer must grow: the new one takes the data straight at its
         // place behind the header, which saves moving it a second time. The
         // growth is the one moreBytes makes (same size, same texts and codes).
         if (!growWithGap(message, wanted, length)) return takeCodes(header, message);
-        *moved = true;
+        moved = true;
         return 1;
     }
     if (!message.moreBytes(wanted)) return takeCodes(header, message);
@@ -243,7 +243,7 @@ unsigned char ZroProtocol::putInFront(ZroHdr& header, ZroMsg& message, const voi
                                       unsigned length, const char* formatName, char* own)
 {
     bool moved = false;
-    if (!makeRoomInFront(header, message, length, &moved)) return 0;
+    if (!makeRoomInFront(header, message, length, moved)) return 0;
     describeHeader(header, message, formatName, own);
     if (zrecs_quiet()) {
         // Nobody observes the two writes: the record goes straight in front

@@ -151,11 +151,11 @@ public:
     /// message's data. On refusal (the cache's 6113 or 2071; 2071 also when
     /// the sum passes 32 bits) the header takes the message's codes; result
     /// 0 and the message's data and description unchanged.
-    /// With `moved` given, a buffer that must grow takes the data straight
-    /// at its place `length` bytes on, and *moved becomes true: the message's
-    /// data then lies there, not at the start, until placeInFront is told so.
+    /// A buffer that must grow takes the data straight at its place `length`
+    /// bytes on, and `moved` becomes true: the message's data then lies
+    /// there, not at the start, until placeInFront is told so.
     static unsigned char makeRoomInFront(ZroHdr& header, ZroMsg& message, unsigned length,
-                                         bool* moved = nullptr);
+                                         bool& moved);
     /// The header takes the message's encoding, character set and format
     /// (through its virtual setters); the message then describes the header:
     /// encoding 546, character set 0, format `formatName` (8 characters).

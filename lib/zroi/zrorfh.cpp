@@ -100,7 +100,7 @@ unsigned char ZroRfh::copyOut(ZroMsg& message)
     }
 
     bool moved = false;
-    if (!ZroProtocol::makeRoomInFront(*this, message, size, &moved)) return 0;
+    if (!ZroProtocol::makeRoomInFront(*this, message, size, moved)) return 0;
     ZroProtocol::describeHeader(*this, message, ZRFMT_REFERENCE_HEADER, own);
     if (zrecs_quiet()) {
         // Nobody observes the writes: the header is put together straight in
