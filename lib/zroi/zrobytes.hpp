@@ -92,6 +92,32 @@ inline void move(char* to, const char* from, unsigned n) noexcept
     }
 }
 
+/// Puts the `length` bytes at `data` as a text into `storage`, whose `size`
+/// must be what the text needs: `length` when the bytes hold a NUL, one more
+/// for the NUL put behind them otherwise. True when it was; false, with
+/// nothing written, for storage of another size or no bytes. The ranges may
+/// overlap.
+inline bool putText(char* storage, unsigned size, const char* data, unsigned length) noexcept
+{
+    if (kWords && length - 8u <= 8u && length + 1u == size) {
+        // 8 to 16 bytes without a NUL, the texts of most header fields: the
+        // first eight and the last eight, looked at and copied at once.
+        const uint64_t head = word(data), tail = word(data + length - 8);
+        if ((nulBytes(head) | nulBytes(tail)) == 0) {
+            std::memcpy(storage, &head, 8);
+            std::memcpy(storage + length - 8, &tail, 8);
+            storage[length] = '\0';
+            return true;
+        }
+    }
+    if (length - 1u >= size || length + 1u < size) return false;
+    const bool hasNul = findNul(data, length) < length;
+    if ((hasNul ? length : length + 1) != size) return false;
+    move(storage, data, length);
+    if (!hasNul) storage[length] = '\0';
+    return true;
+}
+
 #if defined(__SSE2__)
 /// Copies the 16 * V bytes at `from` to `to` when none of them is NUL
 /// (true); otherwise writes nothing (false).

@@ -250,33 +250,12 @@ public:
         return x < y + nb && y < x + na;
     }
 
-    /// ZroStr::set(data, length) of `text` (data given, length > 0) in its
-    /// common case, for a caller that has made sure nobody observes: when
-    /// `text` holds storage of the size the text needs, the bytes go into it
-    /// and the result is true; otherwise nothing changes and the result is
-    /// false.
+    /// ZroStr::set(data, length) of `text` (data given) in its common case,
+    /// for a caller that has made sure nobody observes: see
+    /// zrobytes::putText.
     static bool setTextInPlace(ZroStr& text, const char* data, unsigned length) noexcept
     {
-        const unsigned size = text.storageSize();
-        if (zrobytes::kWords && length - 8u <= 8u && length + 1u == size) {
-            // 8 to 16 bytes without a NUL, the texts of most header fields:
-            // the first eight and the last eight, looked at and copied at once.
-            const uint64_t head = zrobytes::word(data), tail = zrobytes::word(data + length - 8);
-            if ((zrobytes::nulBytes(head) | zrobytes::nulBytes(tail)) == 0) {
-                char* to = Text::storageOf(text);
-                std::memcpy(to, &head, 8);
-                std::memcpy(to + length - 8, &tail, 8);
-                to[length] = '\0';
-                return true;
-            }
-        }
-        if (length - 1u >= size || length + 1u < size) return false;
-        const bool hasNul = zrobytes::findNul(data, length) < length;
-        if ((hasNul ? length : length + 1) != size) return false;
-        char* storage = Text::storageOf(text);
-        zrobytes::move(storage, data, length);
-        if (!hasNul) storage[length] = '\0';
-        return true;
+        return zrobytes::putText(Text::storageOf(text), text.storageSize(), data, length);
     }
 
     /// The length of `text`, found as length() finds it.

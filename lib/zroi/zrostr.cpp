@@ -416,19 +416,14 @@ unsigned char ZroStr::setStorage(unsigned size)
 
 unsigned char ZroStr::set(const char* data, unsigned length)
 {
-    // Storage of a size the text may need, while nobody listens and no
+    // Storage of the size the text needs, while nobody listens and no
     // pointer check is installed: the check is the default answer and the
     // copy goes into the storage already there (a header's texts read
-    // again). Anything else takes the full path.
-    if (zrecs_quiet() && length - 1u < size_ && length + 1u >= size_ && data != nullptr &&
-        zrecs_default_answer(data, length) == 0) {
-        const bool hasNul = std::memchr(data, 0, length) != nullptr;
-        if ((hasNul ? length : length + 1) == size_) {
-            std::memmove(storage_, data, length);
-            if (!hasNul) storage_[length] = '\0';
-            return 1;
-        }
-    }
+    // again). Anything else, a string without storage first of all, takes
+    // the full path.
+    if (size_ != 0 && zrecs_quiet() && zrecs_default_answer(data, length) == 0 &&
+        zrobytes::putText(storage_, size_, data, length))
+        return 1;
     if (length == 0) {
         adopt(nullptr, 0);
         return 1;
