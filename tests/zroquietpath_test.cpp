@@ -243,17 +243,19 @@ TEST_F(ZroQuietPathTest, ReferenceTextsIntoReusedStrings)
                                        whole(in.destinationName()) + "|" + codesText(message));
                     }
         // Storage that a text with a NUL inside fills to its last byte, then a
-        // text one byte shorter without a NUL.
+        // text one byte shorter without a NUL: below, within and above the
+        // lengths copied a word at a time.
         ZroRfh in;
-        for (unsigned length : {12u, 11u}) {
-            ZroRfh out;
-            out.setSourceName(std::string("abcdefghijkl", length).c_str());
-            ZroMsg message;
-            int result = message.writeItem(out);
-            if (length == 12) message.bufferPointer()[ZRRMH_FIXED_LENGTH + 2] = '\0';
-            result += message.setDataOffset(0) + message.readItem(in);
-            seen.push_back(std::to_string(result) + "|" + whole(in.sourceName()));
-        }
+        for (unsigned full : {6u, 12u, 20u})
+            for (unsigned length : {full, full - 1}) {
+                ZroRfh out;
+                out.setSourceName(letters(length).c_str());
+                ZroMsg message;
+                int result = message.writeItem(out);
+                if (length == full) message.bufferPointer()[ZRRMH_FIXED_LENGTH + 2] = '\0';
+                result += message.setDataOffset(0) + message.readItem(in);
+                seen.push_back(std::to_string(result) + "|" + whole(in.sourceName()));
+            }
         return seen;
     });
 }
