@@ -243,6 +243,9 @@ TEST_F(ZroStrTest, CopiesMovesAndStorage)
               "1 |0|1|0/01 |0|6|0/0");
     EXPECT_EQ(failing(1, [&] { return r(t.setStorage(100), t); }),
               "0 text|4|5|2/2071" + STORE_NONE);
+    // A cut that keeps a NUL keeps every byte up to the new size.
+    EXPECT_EQ(seq({r(copy.setStorage(5), copy), std::string(copy.dataPointer(), 5)}),
+              "1 abc|3|5|2/6108" + std::string(field, 5));
 }
 
 TEST_F(ZroStrTest, Set)
