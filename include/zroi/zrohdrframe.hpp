@@ -17,6 +17,16 @@
 // assignment (the library's own symbols; the default constructor sets the
 // record's defaults) and the accessors of its own fields.
 //
+// Binary fields (a token or an identifier) have three accessors alike in
+// every header class: the getter returns a copy of all of the field's bytes
+// (empty only when no storage was left for the copy, which then carries
+// 2/2071); the setter from a ZroBin stores a value of exactly the field's
+// width, or zeros for an empty value, with result 1, and refuses any other
+// length with result 0 and 2/6111, the field unchanged; the setter from a
+// pointer copies the field's width of bytes from it, unchecked, or stores
+// zeros for a null pointer. Each class gives the field's width and says
+// whether the ZroBin setter is traced.
+//
 // The frame's operations are compiled into the library once per header
 // class; a program sees them as that class's own.
 #ifndef ZROI_ZROHDRFRAME_HPP

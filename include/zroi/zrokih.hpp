@@ -153,15 +153,13 @@ public:
     ZroStr nextTransactionIdentifier() const;
     ///@}
 
-    /// The 8 bytes of the facility token.
+    /// The facility token, a binary field of 8 bytes (see ZroHdrFrame); the
+    /// ZroBin setter is traced as function 61.
+    ///@{
     ZroBin facilityToken() const;
-    /// Stores the 8 bytes of `value`, or 8 zero bytes for an empty value
-    /// (traced as function 61). Another length: 0 with 2/6111 and a text,
-    /// the token unchanged.
     unsigned char setFacilityToken(const ZroBin& value);
-    /// Copies 8 bytes from `bytes` (not checked), or stores 8 zero bytes
-    /// for nullptr.
     void setFacilityToken(const unsigned char* bytes);
+    ///@}
 
 private:
     /// The highest version setVersion accepts; every object's own, never copied.

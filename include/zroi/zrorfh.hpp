@@ -93,13 +93,14 @@ public:
     /// is noted only in the string subsystem's shared copy codes.
     void setReferenceType(const char* text);
 
-    /// The 24 bytes of the instance identifier.
+    /// The instance identifier, a binary field of 24 bytes (see
+    /// ZroHdrFrame); the ZroBin setter is untraced and writes its failure
+    /// text under function 42.
+    ///@{
     ZroBin instanceId() const;
-    /// Stores a 24-byte value, or 24 zero bytes for an empty one; 1. Any other
-    /// length: 0 with 2/6111 and the identifier unchanged.
     unsigned char setInstanceId(const ZroBin& value);
-    /// Copies 24 bytes from `bytes`; nullptr stores 24 zero bytes.
     void setInstanceId(const unsigned char* bytes);
+    ///@}
 
     /// Copies of the four texts.
     ZroStr sourceEnvironment() const { return parts_[SourceEnvironment]; }

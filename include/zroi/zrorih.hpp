@@ -66,16 +66,13 @@ public:
     ZroStr authenticator() const;
     void setAuthenticator(const char* text);
 
-    /// The 16 bytes of the transaction instance id (empty only when no
-    /// storage was left for the copy, which then carries 2/2071).
+    /// The transaction instance id, a binary field of 16 bytes (see
+    /// ZroHdrFrame); the ZroBin setter is traced as function 66.
+    ///@{
     ZroBin transactionInstanceId() const;
-    /// Stores a value of 16 bytes, or 16 zero bytes for an empty value:
-    /// result 1. Any other length: result 0 with 2/6111, the field unchanged.
-    /// Traced as function 66.
     unsigned char setTransactionInstanceId(const ZroBin& value);
-    /// Copies 16 bytes from `bytes` (not checked), or stores 16 zero bytes
-    /// when `bytes` is null.
     void setTransactionInstanceId(const unsigned char* bytes);
+    ///@}
 };
 
 #endif // ZROI_ZRORIH_HPP

@@ -59,16 +59,14 @@ public:
     ZroStr serviceStep() const;
     void setServiceStep(const char* step);
 
-    /// The 16 bytes of the message token (empty only when no storage was
-    /// left for the copy, which then carries 2/2071).
+    /// The message token, a binary field of 16 bytes (see ZroHdrFrame); the
+    /// ZroBin setter is untraced and writes its failure text under function
+    /// 78.
+    ///@{
     ZroBin messageToken() const;
-    /// Stores a value of 16 bytes, or 16 zero bytes for an empty value:
-    /// result 1, untraced. Any other length: result 0 with 2/6111 and a text
-    /// under function 78; the token unchanged.
     unsigned char setMessageToken(const ZroBin& value);
-    /// Copies 16 bytes from `bytes` (not checked), or stores 16 zero bytes
-    /// when `bytes` is null.
     void setMessageToken(const unsigned char* bytes);
+    ///@}
 };
 
 #endif // ZROI_ZROWIH_HPP
